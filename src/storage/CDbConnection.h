@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+#include "storage/FieldValue.h"
+
+struct sqlite3;
+class Prompter;
+class Recordset;
+
+// One keyed connection to the database file. Statements run through recordsets that read their
+// rows when opened, so no statement stays open between operations.
+class CDbConnection final {
+public:
+    CDbConnection() = default;
+    ~CDbConnection();
+    CDbConnection(const CDbConnection&) = delete;
+    CDbConnection& operator=(const CDbConnection&) = delete;
+
+    // Opens the data source named by the connection string with its password and proves the key
+    // with a read. Never creates a file. On failure tells the user through the prompter.
+    bool OpenConnection(const QString& connectionString, Prompter& prompter);
+    bool CloseConnection();
+    bool isOpen() const { return m_db != nullptr; }
+
+    // Gives the recordset a fresh, unopened cursor.
+    static bool NewRecordset(Recordset& recordset);
+    // Runs the statement on this connection into the recordset (closing what it held first).
+    // Values are bound to the '?' placeholders in order. False on any error, without a message.
+    bool OpenRecordset(Recordset& recordset, const QString& statement, const std::vector<FieldValue>& values = {});
+    static bool CloseRecordset(Recordset& recordset);
+
+    // Runs a statement that returns no rows; throws DbError on failure.
+    void execute(const QString& statement, const std::vector<FieldValue>& values = {});
+
+    sqlite3* handle() const { return m_db; }
+    QString errorMessage() const;
+
+    // What the connection string names: the file (resolved against the working directory, whatever
+    // the letter case of its spelling) and the password.
+    struct Target {
+        QString path;
+        QString password;
+    };
+    static Target parseConnectionString(const QString& connectionString);
+    static QString resolvePathIgnoringCase(const QString& path);
+
+    // Opens an existing file with the password without any message; used by tools and the backup.
+    bool openFile(const QString& path, const QString& password, QString* error = nullptr);
+
+    static inline const QString kOpenFailedText = QStringLiteral("程序初始化失败，请确认程序完整性！");
+    static inline const QString kAppCaption = QStringLiteral("Tiv");
+
+private:
+    sqlite3* m_db = nullptr;
+};

@@ -1,0 +1,127 @@
+#include "storage/Schema.h"
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include "storage/CDbConnection.h"
+
+namespace Schema {
+
+namespace {
+
+// Record tables share these columns; ids are never reused.
+const char* const kRecordColumns =
+    "id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, createTime TEXT, updateTime TEXT, "
+    "orderId INTEGER, folderType INTEGER, parentId TEXT, mRank INTEGER, myKey INTEGER, keyValue BLOB";
+
+QStringList tableStatements()
+{
+    const QString record = QString::fromLatin1(kRecordColumns);
+    return {
+        // The account id is a braced GUID that the database makes when the row is added.
+        QStringLiteral("CREATE TABLE tb_User ("
+                       "id TEXT NOT NULL DEFAULT ('{' || upper(hex(randomblob(4))) || '-' || "
+                       "upper(hex(randomblob(2))) || '-' || upper(hex(randomblob(2))) || '-' || "
+                       "upper(hex(randomblob(2))) || '-' || upper(hex(randomblob(6))) || '}'), "
+                       "userName BLOB, password BLOB, aesKey BLOB, errorTimes BLOB, gender INTEGER, "
+                       "purview INTEGER, createtime TEXT DEFAULT (datetime('now', 'localtime')), "
+                       "lastLoginTime TEXT, lastLogoutTime TEXT, loginTimes INTEGER)"),
+        QStringLiteral("CREATE TABLE tb_Setting (id INTEGER, aesRank BLOB, instance BLOB, interval BLOB, "
+                       "sdRank BLOB, version BLOB)"),
+        QStringLiteral("CREATE TABLE tb_Article (%1, mTitle BLOB, mContent BLOB)").arg(record),
+        QStringLiteral("CREATE TABLE tb_Dairy (%1, mTitle BLOB, mContent BLOB, dairyDate TEXT, mWeather TEXT)")
+            .arg(record),
+        QStringLiteral("CREATE TABLE tb_Pwd (%1, userName BLOB, password BLOB, url BLOB, intro BLOB)").arg(record),
+        QStringLiteral("CREATE TABLE tb_FolderMax (mModule TEXT, folder1 INTEGER, folder2 INTEGER, "
+                       "folder3 INTEGER, folder4 INTEGER, folder5 INTEGER)"),
+        QStringLiteral("CREATE TABLE tb_Const (cModule TEXT, cGroup TEXT, cItem TEXT)"),
+        QStringLiteral("CREATE TABLE tb_Task (id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, "
+                       "mContent BLOB, startTime TEXT, endTime TEXT, createTime TEXT, mRank INTEGER)"),
+        // The trees read one user's rows in path order.
+        QStringLiteral("CREATE INDEX ix_Article_tree ON tb_Article (userId, parentId, orderId)"),
+        QStringLiteral("CREATE INDEX ix_Dairy_tree ON tb_Dairy (userId, parentId, orderId)"),
+        QStringLiteral("CREATE INDEX ix_Pwd_tree ON tb_Pwd (userId, parentId, orderId)"),
+    };
+}
+
+bool fail(QString* error, const QString& text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+QStringList defaultWeatherWords()
+{
+    return {QStringLiteral("晴"),   QStringLiteral("多云"),   QStringLiteral("阴"),   QStringLiteral("小雨"),
+            QStringLiteral("中雨"), QStringLiteral("大雨"),   QStringLiteral("暴雨"), QStringLiteral("阵雨"),
+            QStringLiteral("雷阵雨"), QStringLiteral("雨夹雪"), QStringLiteral("小雪"), QStringLiteral("中雪"),
+            QStringLiteral("大雪"), QStringLiteral("雾"),     QStringLiteral("霾"),   QStringLiteral("大风"),
+            QStringLiteral("沙尘")};
+}
+
+bool CreateDatabase(const QString& path, QString* error)
+{
+    const QFileInfo info(path);
+    if (info.exists() || info.isSymLink())
+        return fail(error, QStringLiteral("%1 already exists; it was left untouched.").arg(path));
+    if (!QDir().mkpath(info.absolutePath()))
+        return fail(error, QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
+
+    const QString password = CDbConnection::parseConnectionString(kConnectionString).password;
+    sqlite3* db = nullptr;
+    const QByteArray nativePath = QFile::encodeName(path);
+    int rc = sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    QString failure;
+    if (rc == SQLITE_OK) {
+        const QByteArray key = password.toUtf8();
+        sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+        auto run = [&](const QString& sql, const std::initializer_list<QString>& texts = {}) {
+            if (!failure.isEmpty())
+                return;
+            sqlite3_stmt* stmt = nullptr;
+            const QByteArray utf8 = sql.toUtf8();
+            if (sqlite3_prepare_v2(db, utf8.constData(), -1, &stmt, nullptr) == SQLITE_OK) {
+                int index = 0;
+                for (const QString& text : texts) {
+                    const QByteArray value = text.toUtf8();
+                    sqlite3_bind_text(stmt, ++index, value.constData(), -1, SQLITE_TRANSIENT);
+                }
+                if (sqlite3_step(stmt) == SQLITE_DONE) {
+                    sqlite3_finalize(stmt);
+                    return;
+                }
+            }
+            failure = QString::fromUtf8(sqlite3_errmsg(db));
+            sqlite3_finalize(stmt);
+        };
+        run(QStringLiteral("BEGIN"));
+        for (const QString& statement : tableStatements())
+            run(statement);
+        for (const char* module : {"FILE", "DAIRY", "PWD"})
+            run(QStringLiteral("INSERT INTO tb_FolderMax VALUES (?, 10000, 10000, 10000, 10000, 10000)"),
+                {QString::fromLatin1(module)});
+        for (const QString& word : defaultWeatherWords())
+            run(QStringLiteral("INSERT INTO tb_Const VALUES ('Dairy', 'weather', ?)"), {word});
+        run(QStringLiteral("COMMIT"));
+    } else {
+        failure = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
+    }
+    sqlite3_close_v2(db);
+
+    if (!failure.isEmpty()) {
+        QFile::remove(path);
+        QFile::remove(path + QStringLiteral("-journal"));
+        return fail(error, QStringLiteral("cannot create %1: %2").arg(path, failure));
+    }
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return true;
+}
+
+} // namespace Schema

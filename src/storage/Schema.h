@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The database file, how it is reached and how an empty one is made.
+namespace Schema {
+
+// The data source and the password every connection uses.
+inline const QString kConnectionString = QStringLiteral(
+    "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=./data//Tiv.dat;Jet OLEDB:Database Password=lumbrawinxoctep");
+// The same file as the program's other code names it (backup, deletion after a self-destruct).
+inline const QString kDatabasePath = QStringLiteral("./data/tiv.dat");
+
+// The words of the diary's weather list in a new database.
+QStringList defaultWeatherWords();
+
+// Creates a new database at the path with every table, the three folder counters at 10000 and the
+// weather list. Refuses a path where anything exists already. On failure nothing is left behind.
+bool CreateDatabase(const QString& path, QString* error = nullptr);
+
+} // namespace Schema

@@ -1,0 +1,310 @@
+// The database wrapper on real encrypted files: opening, recordsets, long binaries, transactions.
+#include <sqlcipher/sqlite3.h>
+
+#include <QFile>
+#include <QtTest>
+
+#include "storage/CDbConnection.h"
+#include "storage/Clock.h"
+#include "storage/DbError.h"
+#include "storage/FieldConversions.h"
+#include "storage/Recordset.h"
+#include "storage/Schema.h"
+#include "storage/Transaction.h"
+#include "support/TestSupport.h"
+
+using namespace FieldConversions;
+
+class StorageTest : public QObject {
+    Q_OBJECT
+
+private:
+    // Adds one document row and returns its id.
+    static qint64 addArticle(CDbConnection& db, const QString& parentId, int orderId)
+    {
+        Recordset rs;
+        if (!db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Article")))
+            throw DbError("open");
+        rs.addNew();
+        rs.setField(QStringLiteral("userId"), QStringLiteral("{U}"));
+        rs.setField(QStringLiteral("parentId"), parentId);
+        rs.setField(QStringLiteral("orderId"), orderId);
+        rs.update();
+        return rs.field(QStringLiteral("id")).integer();
+    }
+
+    static int countRows(CDbConnection& db, const QString& table)
+    {
+        Recordset rs;
+        if (!db.OpenRecordset(rs, QStringLiteral("SELECT count(*) AS a FROM ") + table))
+            return -1;
+        return toInt(rs.field(QStringLiteral("a")));
+    }
+
+private slots:
+    void opensThroughTheConnectionStringWhateverTheCase()
+    {
+        TempWorkDir work;
+        ScriptedPrompter prompter;
+        CDbConnection db;
+        QVERIFY(db.OpenConnection(Schema::kConnectionString, prompter));
+        QVERIFY(prompter.messages.empty());
+        QCOMPARE(CDbConnection::parseConnectionString(Schema::kConnectionString).path, QStringLiteral("data/tiv.dat"));
+        QVERIFY(db.CloseConnection());
+        QVERIFY(db.CloseConnection()); // a second close does nothing
+    }
+
+    void refusesWhatIsNoUsableDatabase_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::newRow("absent file") << "absent";
+        QTest::newRow("wrong password") << "password";
+        QTest::newRow("not a database") << "text";
+        QTest::newRow("plain unencrypted database") << "plain";
+    }
+
+    void refusesWhatIsNoUsableDatabase()
+    {
+        QFETCH(QString, setup);
+        TempWorkDir work(false);
+        if (setup == QLatin1String("password")) {
+            QVERIFY(Schema::CreateDatabase(QStringLiteral("data/tiv.dat")));
+        } else if (setup == QLatin1String("text")) {
+            QFile file(QStringLiteral("data/tiv.dat"));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(4096, 'x'));
+        } else if (setup == QLatin1String("plain")) {
+            sqlite3* plain = nullptr; // a database with no key at all
+            QCOMPARE(sqlite3_open("data/tiv.dat", &plain), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(plain, "CREATE TABLE tb_User (id TEXT)", nullptr, nullptr, nullptr), SQLITE_OK);
+            sqlite3_close(plain);
+        }
+        const QString connection = setup == QLatin1String("password")
+                                       ? QStringLiteral("Data Source=./data//Tiv.dat;Database Password=wrong")
+                                       : Schema::kConnectionString;
+        ScriptedPrompter prompter;
+        CDbConnection db;
+        QVERIFY(!db.OpenConnection(connection, prompter));
+        QVERIFY(!db.isOpen());
+        QCOMPARE(prompter.messages.size(), std::size_t(1));
+        QCOMPARE(prompter.lastMessage(), QStringLiteral("程序初始化失败，请确认程序完整性！"));
+        QCOMPARE(prompter.lastCaption(), QStringLiteral("Tiv"));
+        // Opening never makes a file where there was none.
+        QCOMPARE(QFile::exists(QStringLiteral("data/tiv.dat")), setup != QLatin1String("absent"));
+    }
+
+    void newDatabaseHoldsTheSchemaAndIsEncrypted()
+    {
+        TempWorkDir work;
+        QFile raw(QStringLiteral("data/tiv.dat"));
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QVERIFY(!raw.read(16).startsWith("SQLite format 3"));
+        QCOMPARE(raw.permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup), QFileDevice::Permissions());
+        raw.close();
+        QVERIFY(!Schema::CreateDatabase(QStringLiteral("data/tiv.dat"))); // never overwrites
+
+        ScriptedPrompter prompter;
+        CDbConnection db;
+        QVERIFY(db.OpenConnection(Schema::kConnectionString, prompter));
+        Recordset rs;
+        const QStringList pwdColumns = {"id", "userId", "mCaption", "createTime", "updateTime", "orderId",
+                                        "folderType", "parentId", "mRank", "myKey", "keyValue", "userName",
+                                        "password", "url", "intro"};
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Pwd")));
+        for (const QString& column : pwdColumns)
+            QVERIFY2(rs.hasField(column), qPrintable(column));
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Dairy")));
+        for (const char* column : {"mTitle", "mContent", "dairyDate", "mWeather", "PARENTID", "orderID"})
+            QVERIFY2(rs.hasField(QString::fromLatin1(column)), column);
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_FolderMax ORDER BY mModule")));
+        QCOMPARE(rs.recordCount(), 3);
+        for (rs.moveFirst(); !rs.isEof(); rs.moveNext())
+            for (const char* level : {"folder1", "folder2", "folder3", "folder4", "folder5"})
+                QCOMPARE(toInt(rs.field(QString::fromLatin1(level))), 10000);
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Const WHERE cModule='Dairy' AND cGroup='weather'")));
+        QCOMPARE(rs.recordCount(), Schema::defaultWeatherWords().size());
+        QCOMPARE(countRows(db, QStringLiteral("tb_Task")), 0);
+    }
+
+    void accountRowGetsAGeneratedGuid()
+    {
+        TempWorkDir work;
+        ScriptedPrompter prompter;
+        CDbConnection db;
+        QVERIFY(db.OpenConnection(Schema::kConnectionString, prompter));
+        Recordset rs;
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral(" SELECT * FROM tb_User ")));
+        QVERIFY(rs.isBof() && rs.isEof());
+        rs.addNew();
+        rs.setField(QStringLiteral("gender"), 2);
+        rs.setField(QStringLiteral("purview"), -1);
+        rs.update();
+        const QString id = toText(rs.field(QStringLiteral("id")));
+        QCOMPARE(id.size(), 38);
+        QVERIFY(QRegularExpression(QStringLiteral("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$")).match(id).hasMatch());
+        QVERIFY(toDateTime(rs.field(QStringLiteral("createtime"))).isValid());
+        QCOMPARE(toInt(rs.field(QStringLiteral("purview"))), -1);
+    }
+
+    void longBinaryRoundTrips_data()
+    {
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QByteArray>("read");
+        QTest::newRow("empty") << QByteArray() << QByteArray();
+        QTest::newRow("five bytes") << QByteArray("\x01\xff\x80 z", 5) << QByteArray("\x01\xff\x80 z", 5);
+        QTest::newRow("zero inside") << QByteArray("ab\0cd", 5) << QByteArray("ab");
+        QByteArray big(10 * 1024 * 1024, '\0');
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = static_cast<char>(1 + (i * 7919) % 255);
+        QTest::newRow("10 MB") << big << big;
+    }
+
+    void longBinaryRoundTrips()
+    {
+        QFETCH(QByteArray, written);
+        QFETCH(QByteArray, read);
+        TempWorkDir work;
+        ScriptedPrompter prompter;
+        CDbConnection db;
+        QVERIFY(db.OpenConnection(Schema::kConnectionString, prompter));
+        const qint64 id = addArticle(db, QStringLiteral("p"), 1);
+        Recordset rs;
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Article WHERE id=?"), {id}));
+        QVERIFY(WriteLongBinary(rs, written, QStringLiteral("mContent")));
+
+        CDbConnection other; // a second connection sees what was written
+        QVERIFY(other.OpenConnection(Schema::kConnectionString, prompter));
+        QVERIFY(other.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Article WHERE id=?"), {id}));
+        QCOMPARE(ReadLongBinary(rs, QStringLiteral("mContent")), read);
+        // Empty is an empty value, not NULL.
+        QCOMPARE(rs.field(QStringLiteral("mContent")).kind(), FieldValue::Kind::Blob);
+        QVERIFY(rs.field(QStringLiteral("mTitle")).isNull());
+        QCOMPARE(ReadLongBinary(rs, QStringLiteral("mTitle")), QByteArray());
+    }
+
+    void conversionsKeepTheirNullRules()
+    {
+        QVERIFY_THROWS_EXCEPTION(DbError, toInt(FieldValue()));
+        QVERIFY_THROWS_EXCEPTION(DbError, toText(FieldValue()));
+        QVERIFY_THROWS_EXCEPTION(DbError, toInt(FieldValue(QStringLiteral("abc"))));
+        QVERIFY_THROWS_EXCEPTION(DbError, toInt(FieldValue(qint64(1) << 40)));
+        QCOMPARE(toInt(FieldValue(), 2), 2);
+        QCOMPARE(toInt(FieldValue(QStringLiteral(" 42 "))), 42);
+        QCOMPARE(toText(FieldValue(7)), QStringLiteral("7"));
+        // Text passes through the code page: what it cannot hold comes back as '?'.
+        QCOMPARE(toText(FieldValue(QStringLiteral("日记😀"))), QStringLiteral("日记?"));
+
+        const DateTimeValue null = toDateTime(FieldValue());
+        QCOMPARE(null.status, DateTimeValue::Status::Null);
+        QCOMPARE(monthDayText(null), QString());
+        QCOMPARE(monthDayText(toDateTime(FieldValue(QStringLiteral("yesterday")))), QStringLiteral("Invalid DateTime"));
+        QCOMPARE(monthDayText(toDateTime(FieldValue(QStringLiteral("2026-12-02 08:00:00")))), QStringLiteral("1202"));
+        QCOMPARE(toDateTime(FieldValue(2.5)).value, QDateTime(QDate(1900, 1, 1), QTime(12, 0)));
+        QCOMPARE(intText(-1), QStringLiteral("-1"));
+        QCOMPARE(intText(0), QStringLiteral("0"));
+
+        FixedClock clock(QDateTime(QDate(2026, 12, 2), QTime(7, 5, 9, 600)));
+        QCOMPARE(todayText(clock), QStringLiteral("2026-12-02"));
+        QCOMPARE(currentTimeText(clock), QStringLiteral("07:05:09"));
+        QCOMPARE(currentDateTime(clock).value, QDateTime(QDate(2026, 12, 2), QTime(7, 5, 9)));
+    }
+
+    void recordsetStatementsAndCursor()
+    {
+        TempWorkDir work;
+        ScriptedPrompter prompter;
+        CDbConnection db;
+        QVERIFY(db.OpenConnection(Schema::kConnectionString, prompter));
+        for (int i = 1; i <= 5; ++i)
+            addArticle(db, QStringLiteral("P%1").arg(i % 2), i);
+
+        Recordset rs;
+        QVERIFY(!rs.isOpen());
+        QVERIFY(CDbConnection::CloseRecordset(rs)); // never opened: nothing to do
+        QVERIFY(!db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Nothing")));
+        QCOMPARE(rs.state(), 0);
+
+        // A value that would break a pasted statement is harmless when bound.
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Article WHERE parentId=?"),
+                                 {QStringLiteral("x' OR '1'='1")}));
+        QVERIFY(rs.isBof() && rs.isEof());
+
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT id, orderId FROM tb_Article WHERE parentId='P1' ORDER BY orderId")));
+        QCOMPARE(rs.recordCount(), 3);
+        // Opening the same recordset on another statement replaces what it held.
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT id, orderId FROM tb_Article WHERE parentId='P0' ORDER BY orderId")));
+        QCOMPARE(rs.recordCount(), 2);
+        QVERIFY(!rs.isBof());
+        QCOMPARE(toInt(rs.field(QStringLiteral("ORDERID"))), 2);
+        rs.moveNext();
+        QCOMPARE(toInt(rs.field(QStringLiteral("orderId"))), 4);
+        rs.setField(QStringLiteral("orderId"), 40);
+        rs.update();
+        rs.moveNext();
+        QVERIFY(rs.isEof());
+        QVERIFY_THROWS_EXCEPTION(DbError, rs.field(QStringLiteral("id")));
+        QVERIFY_THROWS_EXCEPTION(DbError, rs.moveNext());
+
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT max(orderId) AS a FROM tb_Article")));
+        QCOMPARE(toInt(rs.field(QStringLiteral("a"))), 40);
+        QVERIFY_THROWS_EXCEPTION(DbError, rs.setField(QStringLiteral("a"), 1)); // an expression is not a column
+
+        // Deleting the current row makes the next one current.
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Article ORDER BY id")));
+        rs.moveNext();
+        const qint64 third = rs.field(QStringLiteral("id")).integer() + 1;
+        rs.deleteCurrent();
+        QCOMPARE(rs.field(QStringLiteral("id")).integer(), third);
+        QCOMPARE(countRows(db, QStringLiteral("tb_Article")), 4);
+
+        // A delete statement runs through OpenRecordset and reports success.
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("delete FROM tb_Article")));
+        QCOMPARE(countRows(db, QStringLiteral("tb_Article")), 0);
+    }
+
+    void transactionsWriteAllOrNothing()
+    {
+        TempWorkDir work;
+        ScriptedPrompter prompter;
+        CDbConnection db;
+        QVERIFY(db.OpenConnection(Schema::kConnectionString, prompter));
+
+        try {
+            Transaction transaction(db);
+            addArticle(db, QStringLiteral("a"), 1);
+            Recordset rs;
+            db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_FolderMax WHERE mModule='FILE'"));
+            rs.setField(QStringLiteral("folder1"), 10001);
+            rs.update();
+            rs.setField(QStringLiteral("noSuchColumn"), 1); // fails half-way
+            transaction.commit();
+            QFAIL("the failing write should have thrown");
+        } catch (const DbError&) {
+        }
+        QCOMPARE(countRows(db, QStringLiteral("tb_Article")), 0);
+        Recordset rs;
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT folder1 FROM tb_FolderMax WHERE mModule='FILE'")));
+        QCOMPARE(toInt(rs.field(QStringLiteral("folder1"))), 10000);
+
+        {
+            Transaction outer(db);
+            addArticle(db, QStringLiteral("kept"), 1);
+            {
+                Transaction inner(db);
+                addArticle(db, QStringLiteral("dropped"), 2);
+            } // leaves without commit
+            outer.commit();
+        }
+        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT parentId FROM tb_Article")));
+        QCOMPARE(rs.recordCount(), 1);
+        QCOMPARE(toText(rs.field(QStringLiteral("parentId"))), QStringLiteral("kept"));
+
+        // Another connection sees the committed row.
+        CDbConnection other;
+        QVERIFY(other.OpenConnection(Schema::kConnectionString, prompter));
+        QCOMPARE(countRows(other, QStringLiteral("tb_Article")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(StorageTest)
+#include "tst_storage.moc"
