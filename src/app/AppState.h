@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+
+#include "app/WindowStateRecord.h"
+#include "security/SettingsRecord.h"
+#include "security/UserRecord.h"
+#include "storage/CDbConnection.h"
+#include "storage/ModuleKind.h"
+
+class Clock;
+class RandomLetters;
+
+// What the tree commands and the editor know about one module's selection.
+struct ModuleSelection {
+    int currentRecordId = 0; // id of the node last selected; -1 after a refused custom key
+    int currentOrderId = 0;  // orderId of the record last loaded into the editor
+};
+
+// Everything the program shares for the whole run. Owned by the application object and passed by
+// reference to whatever needs it.
+struct AppState {
+    AppState(const Clock& clockSource, RandomLetters& letterSource) : clock(clockSource), letters(letterSource) {}
+    AppState(const AppState&) = delete;
+    AppState& operator=(const AppState&) = delete;
+
+    const Clock& clock;
+    RandomLetters& letters;
+
+    QString systemKey;
+    SettingsRecord settings;
+    QDateTime lastAttemptTime;
+    UserRecord user;
+    WindowStateRecord windowState;
+    bool dataDestroyed = false;
+    QString lastPromptInput;
+    ModuleKind currentModule = ModuleKind::None;
+    std::array<ModuleSelection, 3> selections{};
+
+    CDbConnection mainConnection;
+    std::array<CDbConnection, 3> moduleConnections;
+
+    CDbConnection& moduleConnection(ModuleKind module) { return moduleConnections[moduleIndex(module)]; }
+    ModuleSelection& selection(ModuleKind module) { return selections[moduleIndex(module)]; }
+};

@@ -1,0 +1,111 @@
+#include "app/IniFile.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+bool sameKey(const QByteArray& a, const QByteArray& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+void IniFile::load(const QString& path)
+{
+    m_sections.clear();
+    m_sections.push_back({});
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        QByteArray line = lines[i];
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (i == lines.size() - 1 && line.isEmpty())
+            break; // the end of the last line
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[') && trimmed.contains(']')) {
+            m_sections.push_back({trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed(), {}});
+            continue;
+        }
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0 && !trimmed.startsWith(';'))
+            m_sections.back().lines.push_back({line.left(equals).trimmed(), line.mid(equals + 1).trimmed()});
+        else
+            m_sections.back().lines.push_back({{}, line});
+    }
+}
+
+bool IniFile::save(const QString& path) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    file.write(toBytes());
+    return file.commit();
+}
+
+QByteArray IniFile::toBytes() const
+{
+    QByteArray bytes;
+    for (const Section& section : m_sections) {
+        if (!section.name.isEmpty())
+            bytes += '[' + section.name + "]\n";
+        for (const Line& line : section.lines)
+            bytes += (line.key.isEmpty() ? line.text : line.key + '=' + line.text) + '\n';
+    }
+    return bytes;
+}
+
+std::optional<QByteArray> IniFile::value(const QByteArray& section, const QByteArray& key) const
+{
+    const Section* found = findSection(section);
+    if (!found)
+        return std::nullopt;
+    for (const Line& line : found->lines) {
+        if (!line.key.isEmpty() && sameKey(line.key, key))
+            return line.text;
+    }
+    return std::nullopt;
+}
+
+void IniFile::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value)
+{
+    if (m_sections.empty())
+        m_sections.push_back({});
+    Section* target = findSection(section);
+    if (!target) {
+        m_sections.push_back({section, {}});
+        target = &m_sections.back();
+    }
+    for (Line& line : target->lines) {
+        if (!line.key.isEmpty() && sameKey(line.key, key)) {
+            line.text = value;
+            return;
+        }
+    }
+    // New keys go after the last key of the section, before any trailing blank lines.
+    auto position = target->lines.end();
+    while (position != target->lines.begin() && std::prev(position)->key.isEmpty() &&
+           std::prev(position)->text.trimmed().isEmpty())
+        --position;
+    target->lines.insert(position, {key, value});
+}
+
+IniFile::Section* IniFile::findSection(const QByteArray& name)
+{
+    for (Section& section : m_sections) {
+        if (!section.name.isEmpty() && sameKey(section.name, name))
+            return &section;
+    }
+    return nullptr;
+}
+
+const IniFile::Section* IniFile::findSection(const QByteArray& name) const
+{
+    return const_cast<IniFile*>(this)->findSection(name);
+}

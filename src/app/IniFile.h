@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <vector>
+
+// A small INI file handled as narrow bytes: sections, "key=value" lines, keys matched without
+// regard to letter case. Lines it does not understand are kept as they are when the file is written
+// back.
+class IniFile final {
+public:
+    // An absent or unreadable file reads as an empty one.
+    void load(const QString& path);
+    // Writes the whole file, readable by its owner only. False when it cannot be written.
+    bool save(const QString& path) const;
+
+    std::optional<QByteArray> value(const QByteArray& section, const QByteArray& key) const;
+    // Replaces the key's value, or adds the key at the end of its section, or adds the section.
+    void setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value);
+
+    QByteArray toBytes() const;
+
+private:
+    struct Line {
+        QByteArray key;  // empty for a line that is no "key=value"
+        QByteArray text; // the whole line, or the value for a key line
+    };
+    struct Section {
+        QByteArray name; // empty for lines before the first section
+        std::vector<Line> lines;
+    };
+
+    Section* findSection(const QByteArray& name);
+    const Section* findSection(const QByteArray& name) const;
+
+    std::vector<Section> m_sections;
+};

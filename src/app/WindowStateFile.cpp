@@ -1,0 +1,89 @@
+#include "app/WindowStateFile.h"
+
+#include <QDir>
+
+#include "app/IniFile.h"
+#include "crypto/CodePage936.h"
+#include "security/RandomLetters.h"
+
+namespace WindowStateFile {
+
+namespace {
+
+const QByteArray kLogInfo = "LogInfo";
+const QByteArray kSetting = "Setting";
+
+// Values longer than this are cut when read.
+constexpr qsizetype kMaxValueBytes = 127;
+
+QByteArray readValue(const IniFile& ini, const QByteArray& section, const QByteArray& key)
+{
+    return ini.value(section, key).value_or(QByteArray()).left(kMaxValueBytes);
+}
+
+} // namespace
+
+QString filePath()
+{
+    return QDir::current().filePath(QStringLiteral("tiv.ini"));
+}
+
+int leadingInteger(const QByteArray& text)
+{
+    qsizetype i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        negative = text[i++] == '-';
+    qint64 value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > 0x7fffffff)
+            return negative ? -0x7fffffff - 1 : 0x7fffffff;
+    }
+    return static_cast<int>(negative ? -value : value);
+}
+
+WindowStateRecord read()
+{
+    IniFile ini;
+    ini.load(filePath());
+    WindowStateRecord record;
+    // The letters the writer put around the name come off again.
+    record.loginName = readValue(ini, kLogInfo, "LoginName");
+    record.loginName.chop(1);
+    record.loginName.remove(0, 1);
+    record.saveName = CodePage936::toText(readValue(ini, kLogInfo, "SaveName"));
+    record.width = leadingInteger(readValue(ini, kSetting, "Width"));
+    record.height = leadingInteger(readValue(ini, kSetting, "Height"));
+    record.moduleStart = readValue(ini, kSetting, "moduleStart");
+    record.fileStart = leadingInteger(readValue(ini, kSetting, "fileStart"));
+    record.dairyStart = leadingInteger(readValue(ini, kSetting, "dairyStart"));
+    record.pwdStart = leadingInteger(readValue(ini, kSetting, "pwdStart"));
+    record.left = leadingInteger(readValue(ini, kSetting, "ptx"));
+    record.top = leadingInteger(readValue(ini, kSetting, "pty"));
+    return record;
+}
+
+bool write(const WindowStateRecord& record, RandomLetters& letters)
+{
+    IniFile ini;
+    const QString path = filePath();
+    ini.load(path);
+    const QByteArray first = CodePage936::toBytes(QString(letters.next()));
+    const QByteArray last = CodePage936::toBytes(QString(letters.next()));
+    ini.setValue(kLogInfo, "LoginName", first + record.loginName + last);
+    ini.setValue(kLogInfo, "SaveName", CodePage936::toBytes(record.saveName));
+    ini.setValue(kSetting, "Width", QByteArray::number(record.width));
+    ini.setValue(kSetting, "Height", QByteArray::number(record.height));
+    ini.setValue(kSetting, "moduleStart", record.moduleStart);
+    ini.setValue(kSetting, "fileStart", QByteArray::number(record.fileStart));
+    ini.setValue(kSetting, "dairyStart", QByteArray::number(record.dairyStart));
+    ini.setValue(kSetting, "pwdStart", QByteArray::number(record.pwdStart));
+    ini.setValue(kSetting, "ptx", QByteArray::number(record.left));
+    ini.setValue(kSetting, "pty", QByteArray::number(record.top));
+    return ini.save(path);
+}
+
+} // namespace WindowStateFile

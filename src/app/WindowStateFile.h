@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "app/WindowStateRecord.h"
+
+class RandomLetters;
+
+// tiv.ini in the working directory, in code page 936.
+namespace WindowStateFile {
+
+// The file in the current working directory, worked out afresh for every read and write.
+QString filePath();
+
+// An absent file or key reads as empty text and 0.
+WindowStateRecord read();
+// Writes all ten keys in their fixed order, with a random letter on each side of the login name.
+bool write(const WindowStateRecord& record, RandomLetters& letters);
+
+// Leading decimal digits with an optional sign, 0 when there are none.
+int leadingInteger(const QByteArray& text);
+
+} // namespace WindowStateFile

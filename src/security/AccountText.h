@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class RandomLetters;
+
+// The helpers that shape the stored account values.
+namespace AccountText {
+
+// Removes every ' " \ / : * ? < > | from the text.
+QString StripUnsafe(const QString& text);
+
+// Inserts three random letters: the first at index 1, the second at index 0, the third at the end.
+QString SaltText(const QString& text, RandomLetters& letters);
+
+// Deletes the last character, then the first, then the one now at index 1: undoes SaltText for
+// every text of at least one character.
+QString UnsaltText(const QString& text);
+
+// The 9 characters at positions 11 to 19 of the account id, appended to every protected account and
+// policy value so that values copied from another database are recognised.
+QString DatabaseSeal(const QString& accountId);
+
+inline constexpr int kSealLength = 9;
+
+// The text without its seal: everything but the last nine characters.
+QString withoutSeal(const QString& sealed);
+// The seal at the end of a sealed value.
+QString sealOf(const QString& sealed);
+
+} // namespace AccountText
