@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+
+class Clock;
+
+// The copy of the database made at start-up on the 2nd, 12th and 22nd of every month.
+namespace DatedBackup {
+
+enum class Result {
+    NotToday,    // not a backup day
+    Made,        // a new copy was written
+    AlreadyMade, // a copy of today's name from today's month and day is kept as it is
+    Failed,      // no backup folder, no database, or the copy failed; start-up goes on regardless
+};
+
+// "./backup/tiv-自动备份-" + month and day + ".bak", relative to the working directory.
+QString backupPath(const QDate& day);
+
+Result run(const Clock& clock);
+
+} // namespace DatedBackup

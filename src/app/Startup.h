@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+struct AppState;
+class InstanceLock;
+class Prompter;
+
+// What the program does before the login dialog and after the last window closed.
+namespace Startup {
+
+inline const QString kTamperedText =
+    QStringLiteral("数据库发生异常或被非法篡改！\r\n建议压缩数据库后重新尝试并向作者提交该BUG！");
+inline const QString kAlreadyRunningText =
+    QStringLiteral("澄岳个人信息管理安全版已有一个的实例已经运行！\r\n\r\n（注：为了你的信息安全，"
+                   "请根据自身情况设定是否允许同时运行多个实例！\r\n");
+
+// The dated backup, the system key, the four connections, the policy row, the single-instance lock
+// and the window-state file, in that order. False ends start-up; the user has been told why.
+bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter);
+
+bool openConnections(AppState& state, Prompter& prompter);
+// Reads and decrypts the policy row; an empty table leaves the first-run values.
+bool loadPolicy(AppState& state, Prompter& prompter);
+bool takeInstanceLock(const AppState& state, InstanceLock& lock, Prompter& prompter);
+
+// Releases the lock, closes the connections and, after a self-destruct, deletes the database file
+// together with everything SQLite keeps beside it.
+void finish(AppState& state, InstanceLock& lock);
+
+} // namespace Startup

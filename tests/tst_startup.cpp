@@ -1,0 +1,263 @@
+// Start-up and exit: the dated backup, the connections, the policy row, the single-instance lock and
+// the deletion after a self-destruct.
+#include <csignal>
+#include <cstdio>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+#include "app/AppState.h"
+#include "app/DatedBackup.h"
+#include "app/InstanceLock.h"
+#include "app/Startup.h"
+#include "app/SystemKey.h"
+#include "crypto/TextCipher.h"
+#include "security/RandomLetters.h"
+#include "storage/Clock.h"
+#include "storage/FieldConversions.h"
+#include "storage/Recordset.h"
+#include "storage/Schema.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const QString kPassword = CDbConnection::parseConnectionString(Schema::kConnectionString).password;
+
+QDateTime at(int year, int month, int day)
+{
+    return QDateTime(QDate(year, month, day), QTime(9, 30));
+}
+
+int articleCount(const QString& path)
+{
+    CDbConnection db;
+    if (!db.openFile(path, kPassword))
+        return -1;
+    Recordset rs;
+    db.OpenRecordset(rs, QStringLiteral("SELECT count(*) AS a FROM tb_Article"));
+    return FieldConversions::toInt(rs.field(QStringLiteral("a")));
+}
+
+void addArticles(int count)
+{
+    CDbConnection db;
+    QVERIFY(db.openFile(Schema::kDatabasePath, kPassword));
+    for (int i = 0; i < count; ++i)
+        db.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (?)"), {i});
+}
+
+void setModified(const QString& path, const QDateTime& when)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
+}
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void backupOnlyOnDaysEndingInTwo()
+    {
+        TempWorkDir work;
+        FixedClock clock(at(2026, 12, 13));
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::NotToday);
+        QVERIFY(QDir(QStringLiteral("backup")).isEmpty());
+
+        clock.set(at(2026, 12, 12));
+        addArticles(3);
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+        const QString made = DatedBackup::backupPath(QDate(2026, 12, 12));
+        QCOMPARE(made, QStringLiteral("./backup/tiv-自动备份-1212.bak"));
+        QCOMPARE(articleCount(made), 3);
+        QCOMPARE(QDir(QStringLiteral("backup")).entryList(QDir::Files).size(), 1); // no stray partial copy
+
+        // A later start on the same day leaves the copy alone.
+        addArticles(1);
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::AlreadyMade);
+        QCOMPARE(articleCount(made), 3);
+    }
+
+    void staleBackupIsReplacedOneFromAnEarlierYearKept()
+    {
+        TempWorkDir work;
+        FixedClock clock(at(2026, 12, 2));
+        const QString target = DatedBackup::backupPath(QDate(2026, 12, 2));
+        QFile stale(target);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("copied in by hand");
+        stale.close();
+        setModified(target, at(2026, 11, 5));
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+        QCOMPARE(articleCount(target), 0);
+
+        setModified(target, at(2024, 12, 2));
+        addArticles(2);
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::AlreadyMade);
+        QCOMPARE(articleCount(target), 0);
+    }
+
+    void noBackupFolderIsSilent()
+    {
+        TempWorkDir work(true, false);
+        FixedClock clock(at(2026, 12, 22));
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Failed);
+        QVERIFY(!QFile::exists(QStringLiteral("backup")));
+    }
+
+    void backupOfACrashedRunIsConsistent()
+    {
+        TempWorkDir work;
+        addArticles(1);
+        // A run that dies in the middle of a large write leaves a hot journal beside the file.
+        const pid_t child = fork();
+        if (child == 0) {
+            CDbConnection db;
+            if (!db.openFile(Schema::kDatabasePath, kPassword))
+                _exit(2);
+            db.execute(QStringLiteral("PRAGMA cache_size=8"));
+            db.execute(QStringLiteral("BEGIN"));
+            for (int i = 0; i < 400; ++i)
+                db.execute(QStringLiteral("INSERT INTO tb_Article (mContent) VALUES (?)"), {QByteArray(4000, 'x')});
+            _exit(0);
+        }
+        int status = 0;
+        QCOMPARE(waitpid(child, &status, 0), child);
+        QCOMPARE(WEXITSTATUS(status), 0);
+        QVERIFY(QFile::exists(QStringLiteral("data/tiv.dat-journal")));
+
+        FixedClock clock(at(2026, 1, 2));
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+        const QString made = DatedBackup::backupPath(QDate(2026, 1, 2));
+        CDbConnection copy;
+        QVERIFY(copy.openFile(made, kPassword));
+        Recordset rs;
+        QVERIFY(copy.OpenRecordset(rs, QStringLiteral("PRAGMA integrity_check")));
+        QCOMPARE(FieldConversions::toText(rs.field(QStringLiteral("integrity_check"))), QStringLiteral("ok"));
+        QCOMPARE(articleCount(made), 1);
+    }
+
+    void policyRowIsReadAndDecrypted()
+    {
+        TempWorkDir work;
+        ScriptedPrompter prompter;
+        SystemClock clock;
+        SystemRandomLetters letters;
+        {
+            AppState state(clock, letters);
+            state.systemKey = SystemKey::build();
+            QVERIFY(Startup::openConnections(state, prompter));
+            QVERIFY(Startup::loadPolicy(state, prompter)); // empty table: first-run values stay
+            QCOMPARE(state.settings.id, 1);
+            QCOMPARE(state.settings.instance, QStringLiteral("1"));
+            QCOMPARE(state.settings.interval, QStringLiteral("1"));
+            QCOMPARE(state.settings.version, QStringLiteral("1.0"));
+            QVERIFY(state.settings.sdRank.isEmpty());
+
+            const QString key = state.systemKey;
+            state.mainConnection.execute(
+                QStringLiteral("INSERT INTO tb_Setting VALUES (1, ?, ?, ?, ?, ?)"),
+                {TextCipher::EncryptText(key, QStringLiteral("1SEAL")), TextCipher::EncryptText(key, QStringLiteral("0SEAL")),
+                 TextCipher::EncryptText(key, QStringLiteral("30SEAL")), TextCipher::EncryptText(key, QStringLiteral("3100SEAL")),
+                 QByteArray()});
+            QVERIFY(Startup::loadPolicy(state, prompter));
+            QCOMPARE(state.settings.instance, QStringLiteral("0SEAL"));
+            QCOMPARE(state.settings.interval, QStringLiteral("30SEAL"));
+            QCOMPARE(state.settings.sdRank, QStringLiteral("3100SEAL"));
+            QCOMPARE(state.settings.version, QString()); // an empty value decrypts to empty text
+            QVERIFY(prompter.messages.empty());
+
+            state.mainConnection.execute(QStringLiteral("UPDATE tb_Setting SET id='one'"));
+            QVERIFY(!Startup::loadPolicy(state, prompter));
+            QCOMPARE(prompter.lastMessage(), Startup::kTamperedText);
+            QCOMPARE(prompter.lastCaption(), QStringLiteral("Tiv"));
+            InstanceLock lock;
+            Startup::finish(state, lock);
+        }
+        QVERIFY(QFile::exists(Schema::kDatabasePath)); // nothing destroyed, nothing deleted
+    }
+
+    void exitAfterSelfDestructDeletesTheFileAndTheNextStartFails()
+    {
+        TempWorkDir work;
+        ScriptedPrompter prompter;
+        SystemClock clock;
+        SystemRandomLetters letters;
+        {
+            AppState state(clock, letters);
+            QVERIFY(Startup::openConnections(state, prompter));
+            QFile journal(QStringLiteral("data/tiv.dat-journal"));
+            QVERIFY(journal.open(QIODevice::WriteOnly));
+            journal.close();
+            state.dataDestroyed = true;
+            InstanceLock lock;
+            Startup::finish(state, lock);
+            QVERIFY(!state.mainConnection.isOpen());
+        }
+        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat")));
+        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat-journal")));
+
+        AppState next(clock, letters);
+        QVERIFY(!Startup::openConnections(next, prompter));
+        QCOMPARE(prompter.messages.size(), std::size_t(1)); // stops at the first connection
+        QCOMPARE(prompter.lastMessage(), QStringLiteral("程序初始化失败，请确认程序完整性！"));
+        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat")));
+    }
+
+    void secondProcessIsRefusedUntilTheFirstDies()
+    {
+        TempWorkDir work;
+        qputenv("XDG_RUNTIME_DIR", work.path().toLocal8Bit());
+        QProcess first;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TIV_HOLD_INSTANCE_LOCK"), QStringLiteral("1"));
+        first.setProcessEnvironment(environment);
+        first.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(first.waitForReadyRead(10000));
+        QCOMPARE(first.readAllStandardOutput().trimmed(), QByteArray("held"));
+
+        SystemClock clock;
+        SystemRandomLetters letters;
+        AppState state(clock, letters);
+        ScriptedPrompter prompter;
+        InstanceLock lock;
+        QVERIFY(!Startup::takeInstanceLock(state, lock, prompter)); // instance "1" by default
+        QCOMPARE(prompter.lastMessage(), Startup::kAlreadyRunningText);
+        QVERIFY(!lock.isHeld());
+
+        state.settings.instance = QStringLiteral("0SEALSEALS");
+        QVERIFY(Startup::takeInstanceLock(state, lock, prompter)); // no restriction asked for
+        QVERIFY(!lock.isHeld());
+
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        state.settings.instance = QStringLiteral("1");
+        QVERIFY(Startup::takeInstanceLock(state, lock, prompter));
+        QVERIFY(lock.isHeld());
+        QCOMPARE(prompter.messages.size(), std::size_t(1));
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    // Started by the test itself as "the other copy of the program": hold the lock until killed.
+    if (qEnvironmentVariableIsSet("TIV_HOLD_INSTANCE_LOCK")) {
+        InstanceLock lock;
+        if (lock.acquire() != InstanceLock::Result::Acquired)
+            return 3;
+        std::puts("held");
+        std::fflush(stdout);
+        for (;;)
+            pause();
+    }
+    QCoreApplication app(argc, argv);
+    StartupTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_startup.moc"
