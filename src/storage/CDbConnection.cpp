@@ -180,6 +180,11 @@ void CDbConnection::execute(const QString& statement, const std::vector<FieldVal
     query.run();
 }
 
+qint64 CDbConnection::lastInsertRowId() const
+{
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+}
+
 QString CDbConnection::errorMessage() const
 {
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();

@@ -35,6 +35,9 @@ public:
     // Runs a statement that returns no rows; throws DbError on failure.
     void execute(const QString& statement, const std::vector<FieldValue>& values = {});
 
+    // The rowid of the last row inserted on this connection.
+    qint64 lastInsertRowId() const;
+
     sqlite3* handle() const { return m_db; }
     QString errorMessage() const;
 
