@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QImage>
+#include <QPoint>
+
+#include "security/LoginPolicy.h"
+
+struct AppState;
+class Prompter;
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+// The login window between start-up and the main window. run() first makes sure the database holds
+// one account (running the first-run dialog while it holds none) and a usable policy row, then shows
+// the window until a login succeeds or the user gives up.
+class CLogin final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CLogin)
+
+public:
+    // Takes the time of creation as the last attempt time.
+    CLogin(AppState& state, Prompter& prompter, QWidget* parent = nullptr);
+
+    // Accepted only after a successful login; Rejected on cancel, on an unusable database, when the
+    // first run is left, and after a self-destruct (state.dataDestroyed is then true).
+    int run();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
+private:
+    // The account count (with the first run) and the policy id; false ends the dialog with Cancel.
+    bool initialise();
+    void onOk();
+    void showOutcome(const QString& message, const QString& caption);
+
+    AppState& m_state;
+    Prompter& m_prompter;
+    LoginPolicy m_policy;
+    QLineEdit* m_userNameEdit;
+    QLineEdit* m_passwordEdit;
+    QCheckBox* m_rememberCheckBox;
+    QPushButton* m_okButton;
+    QPushButton* m_cancelButton;
+    QImage m_background;
+    QPoint m_dragOffset;
+};
