@@ -1,0 +1,501 @@
+#include "app/CMainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QWhatsThis>
+#include <QWindow>
+
+#include <algorithm>
+#include <array>
+
+#include "app/AboutDialog.h"
+#include "app/AppState.h"
+#include "app/HelpWindow.h"
+#include "app/SessionEnd.h"
+#include "app/TivResources.h"
+#include "app/WindowPlacement.h"
+#include "records/CTivView.h"
+#include "storage/FieldConversions.h"
+#include "tree/CIndexView.h"
+#include "ui/Prompter.h"
+#include "ui/Skin.h"
+
+namespace {
+
+constexpr QSize kNavigationButton{82, 50};
+constexpr QSize kNavigationImage{30, 25};
+constexpr QSize kEditImage{21, 18};
+constexpr int kMessagePaneWidth = 150;
+
+QString actionName(CMainFrame::Command command)
+{
+    return QStringLiteral("action") + QString::number(static_cast<int>(command));
+}
+
+} // namespace
+
+CMainFrame::CMainFrame(AppState& state, Prompter& prompter, QWidget* parent)
+    : QMainWindow(parent), m_state(state), m_prompter(prompter)
+{
+    TivResources::init();
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowTitle(kTitle);
+    setWindowIcon(TivResources::icon(QStringLiteral("tiv")));
+    setFont(Skin::uiFont(10));
+    applyPlacement();
+
+    m_splitter = new QSplitter(Qt::Horizontal, this);
+    m_splitter->setObjectName(QStringLiteral("splitter"));
+    m_splitter->setChildrenCollapsible(false);
+    m_indexView = new CIndexView(state, prompter, m_splitter);
+    m_tivView = new CTivView(state, prompter, m_splitter);
+    m_splitter->addWidget(m_indexView);
+    m_splitter->addWidget(m_tivView);
+    // The tree pane keeps its width when the window grows; the editor takes the rest.
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_splitter->setSizes({kIndexWidth, std::max(1, width() - kIndexWidth)});
+    setCentralWidget(m_splitter);
+
+    createActions();
+    createMenus();
+    createToolBars();
+    createStatusBar();
+
+    connect(m_indexView, &CIndexView::statusMessage, this, &CMainFrame::setStatusText);
+    connect(m_tivView, &CTivView::statusMessage, this, &CMainFrame::setStatusText);
+
+    m_clockTimer = new QTimer(this);
+    m_clockTimer->setObjectName(QStringLiteral("clockTimer"));
+    m_clockTimer->setInterval(1000);
+    connect(m_clockTimer, &QTimer::timeout, this, &CMainFrame::updateClock);
+    m_clockTimer->start();
+}
+
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::applyPlacement()
+{
+    const WindowPlacement::Request request = WindowPlacement::fromRecord(m_state.windowState);
+    setMinimumSize(WindowPlacement::kMinimumSize);
+    resize(request.size); // a request below the minimum size is raised to it here
+    m_outerSize = size();
+    if (!request.left && !request.top)
+        return; // the window system places the window
+    // An edge left to the default is centred on the screen.
+    const QRect area = screen()->availableGeometry();
+    move(request.left.value_or(area.x() + (area.width() - width()) / 2),
+         request.top.value_or(area.y() + (area.height() - height()) / 2));
+}
+
+void CMainFrame::fitOuterSize()
+{
+    // tiv.ini keeps the outer rectangle, but the size given at creation is that of the window
+    // without its frame, which the window system adds only once the window is on screen. Taking the
+    // frame off once keeps the window from growing by its frame at every run.
+    const QWindow* window = windowHandle();
+    if (!m_fitOuterSize || window == nullptr)
+        return;
+    const QMargins frame = window->frameMargins();
+    if (frame.isNull())
+        return;
+    m_fitOuterSize = false;
+    const QSize frameSize(frame.left() + frame.right(), frame.top() + frame.bottom());
+    setMinimumSize(WindowPlacement::kMinimumSize - frameSize); // the minimum is an outer size too
+    if (windowState() == Qt::WindowNoState)
+        resize(m_outerSize - frameSize);
+}
+
+QAction* CMainFrame::addCommand(Command command, const QString& text, const QString& statusTip, const QString& toolTip)
+{
+    auto* action = new QAction(text, this);
+    action->setObjectName(actionName(command));
+    action->setStatusTip(statusTip);
+    action->setWhatsThis(statusTip);
+    if (!toolTip.isEmpty())
+        action->setToolTip(toolTip);
+    m_actions[command] = action;
+    return action;
+}
+
+QAction* CMainFrame::commandAction(Command command) const
+{
+    const auto found = m_actions.find(command);
+    return found == m_actions.end() ? nullptr : found->second;
+}
+
+void CMainFrame::createActions()
+{
+    using TivResources::hotIcon;
+    using TivResources::icon;
+
+    QAction* home = addCommand(Command::Home, QStringLiteral("首页"), QString());
+    QFont bold = font();
+    bold.setBold(true);
+    home->setFont(bold);
+    connect(home, &QAction::triggered, this, [this] { switchModule(ModuleKind::None); });
+
+    const std::array<std::tuple<Command, ModuleKind, QString, QString, QString, QString>, 3> modules = {{
+        {Command::FileModule, ModuleKind::File, QStringLiteral("文档管理(&F)"), QStringLiteral("文档管理"),
+         QStringLiteral("文档管理"), QStringLiteral("nav-file")},
+        {Command::DairyModule, ModuleKind::Dairy, QStringLiteral("日记本(&D)"), QStringLiteral("日记管理"),
+         QStringLiteral("日记本"), QStringLiteral("nav-dairy")},
+        {Command::PwdModule, ModuleKind::Pwd, QStringLiteral("密码箱(&P)"), QStringLiteral("密码管理"),
+         QStringLiteral("密码箱"), QStringLiteral("nav-pwd")},
+    }};
+    for (const auto& [command, module, text, tip, barText, image] : modules) {
+        QAction* action = addCommand(command, text, tip);
+        action->setIconText(barText);
+        action->setIcon(icon(image));
+        connect(action, &QAction::triggered, this, [this, module = module] { switchModule(module); });
+    }
+
+    QAction* exit =
+        addCommand(Command::Exit, QStringLiteral("退出(&X)"), QStringLiteral("退出应用程序"), QStringLiteral("退出"));
+    exit->setIconText(QStringLiteral("退出系统"));
+    exit->setIcon(icon(QStringLiteral("nav-exit")));
+    connect(exit, &QAction::triggered, this, [this] { close(); });
+
+    // The edit commands go to the pane that carries them: the folder and order commands to the
+    // tree pane, the save to the editor.
+    const std::array<std::tuple<Command, QString, QString, QString, void (CIndexView::*)()>, 9> treeCommands = {{
+        {Command::AddSiblingFolder, QStringLiteral("同级文件夹"), QStringLiteral("添加同级文件夹"),
+         QStringLiteral("tb-sibling-folder"), &CIndexView::addSiblingFolder},
+        {Command::AddChildFolder, QStringLiteral("下级文件夹"), QStringLiteral("添加子文件夹"),
+         QStringLiteral("tb-child-folder"), &CIndexView::addChildFolder},
+        {Command::AddRecord, QStringLiteral("新建文档"), QStringLiteral("添加文档/日记/计划/密码"),
+         QStringLiteral("tb-new-record"), &CIndexView::addRecord},
+        {Command::Delete, QStringLiteral("删除(&D)"), QStringLiteral("删除文档/目录"), QStringLiteral("tb-delete"),
+         &CIndexView::deleteSelected},
+        {Command::MoveToTop, QStringLiteral("文件移至顶部"), QStringLiteral("文件移至顶部"),
+         QStringLiteral("tb-move-top"), &CIndexView::moveToTop},
+        {Command::MoveUp, QStringLiteral("文件上移一位"), QStringLiteral("文件上移一位"), QStringLiteral("tb-move-up"),
+         &CIndexView::moveUp},
+        {Command::MoveDown, QStringLiteral("文件下移一位"), QStringLiteral("文件下移一位"),
+         QStringLiteral("tb-move-down"), &CIndexView::moveDown},
+        {Command::MoveToBottom, QStringLiteral("文件移至底部"), QStringLiteral("文件移至底部"),
+         QStringLiteral("tb-move-bottom"), &CIndexView::moveToBottom},
+        {Command::MoveFolder, QStringLiteral("移动文件夹到..."), QStringLiteral("移动文件夹到..."),
+         QStringLiteral("tb-move-folder"), nullptr},
+    }};
+    for (const auto& [command, text, tip, image, slot] : treeCommands) {
+        QAction* action = addCommand(command, text, tip);
+        action->setIcon(hotIcon(image));
+        if (slot)
+            connect(action, &QAction::triggered, m_indexView, slot);
+    }
+    // Nothing carries the folder move, so it stays disabled for good.
+    commandAction(Command::MoveFolder)->setEnabled(false);
+
+    QAction* save = addCommand(Command::Save, QStringLiteral("修改(&S)        ALt+S"), QStringLiteral("确认修改结果"));
+    save->setIcon(hotIcon(QStringLiteral("tb-save")));
+    connect(save, &QAction::triggered, m_tivView, &CTivView::saveRecord);
+    // The label names Alt+S, but the accelerator has always been Ctrl+S. A separate shortcut keeps
+    // the menu showing the label alone.
+    auto* saveKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
+    saveKey->setObjectName(QStringLiteral("saveShortcut"));
+    connect(saveKey, &QShortcut::activated, save, &QAction::trigger);
+
+    QAction* profile = addCommand(Command::Profile, QStringLiteral("资料修改..."), QStringLiteral("用户资料修改"));
+    profile->setIconText(QStringLiteral("资料修改"));
+    profile->setIcon(icon(QStringLiteral("nav-profile")));
+    connect(profile, &QAction::triggered, this, [this] {
+        openProfileDialog();
+        refreshUserPane(); // the dialog may have renamed the user
+    });
+    QAction* cipher =
+        addCommand(Command::FileCipher, QStringLiteral("加密解密..."), QStringLiteral("用AES对文件加解密"));
+    cipher->setIconText(QStringLiteral("加密解密"));
+    cipher->setIcon(icon(QStringLiteral("nav-crypt")));
+    connect(cipher, &QAction::triggered, this, &CMainFrame::openFileCipherDialog);
+    QAction* settings =
+        addCommand(Command::Settings, QStringLiteral("首选项(&O)..."), QStringLiteral("系统初始参数设置"));
+    connect(settings, &QAction::triggered, this, &CMainFrame::openSettingsDialog);
+
+    QAction* topics = addCommand(Command::HelpTopics, QStringLiteral("帮助主题(&H)        F1"),
+                                 QStringLiteral("列出帮助主题"), QStringLiteral("帮助主题"));
+    topics->setIcon(icon(QStringLiteral("help")));
+    connect(topics, &QAction::triggered, this, [this] { showHelp(QStringLiteral("top")); });
+    QAction* contents = addCommand(Command::HelpContents, QStringLiteral("帮助"), QString());
+    connect(contents, &QAction::triggered, this, [this] { showHelp(QStringLiteral("top")); });
+    QAction* about = addCommand(Command::About, QStringLiteral("关于本软件(&A)..."),
+                                QStringLiteral("显示程序信息、版本号和版权"), QStringLiteral("关于"));
+    about->setIcon(icon(QStringLiteral("tiv")));
+    connect(about, &QAction::triggered, this, &CMainFrame::showAbout);
+
+    // Commands reached only by their keys.
+    QAction* help = addCommand(Command::Help, QStringLiteral("帮助"), QString());
+    help->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(help, &QAction::triggered, this, [this] {
+        // Help for the current context: the part of the page about the module on show.
+        static const std::map<ModuleKind, QString> anchors = {{ModuleKind::None, QStringLiteral("top")},
+                                                              {ModuleKind::File, QStringLiteral("file")},
+                                                              {ModuleKind::Dairy, QStringLiteral("dairy")},
+                                                              {ModuleKind::Pwd, QStringLiteral("pwd")}};
+        showHelp(anchors.at(m_state.currentModule));
+    });
+    QAction* contextHelp = addCommand(Command::ContextHelp, QStringLiteral("上下文帮助"), QString());
+    contextHelp->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    connect(contextHelp, &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
+    QAction* nextPane = addCommand(Command::NextPane, QStringLiteral("下一窗格"), QString());
+    nextPane->setShortcut(QKeySequence(Qt::Key_F6));
+    connect(nextPane, &QAction::triggered, this, [this] { activatePane(1); });
+    QAction* previousPane = addCommand(Command::PreviousPane, QStringLiteral("上一窗格"), QString());
+    previousPane->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6));
+    connect(previousPane, &QAction::triggered, this, [this] { activatePane(-1); });
+    addActions({help, contextHelp, nextPane, previousPane});
+}
+
+void CMainFrame::createMenus()
+{
+    const auto newMenu = [this](QMenu* menu, const QString& name) {
+        menu->setObjectName(name);
+        menu->setFont(font());
+        return menu;
+    };
+    menuBar()->setFont(font());
+
+    QMenu* start = newMenu(menuBar()->addMenu(QStringLiteral("开始(&B)")), QStringLiteral("startMenu"));
+    start->addAction(commandAction(Command::Home));
+    start->setDefaultAction(commandAction(Command::Home));
+    start->addAction(commandAction(Command::FileModule));
+    start->addAction(commandAction(Command::DairyModule));
+    start->addAction(commandAction(Command::PwdModule));
+    start->addSeparator();
+    start->addAction(commandAction(Command::Exit));
+
+    QMenu* edit = newMenu(menuBar()->addMenu(QStringLiteral("编辑(&M)")), QStringLiteral("editMenu"));
+    QMenu* add = newMenu(edit->addMenu(QStringLiteral("添加")), QStringLiteral("addMenu"));
+    add->addAction(commandAction(Command::AddSiblingFolder));
+    add->addAction(commandAction(Command::AddChildFolder));
+    add->addAction(commandAction(Command::AddRecord));
+    edit->addSeparator();
+    edit->addAction(commandAction(Command::Save));
+    edit->addAction(commandAction(Command::Delete));
+    edit->addSeparator();
+    edit->addAction(commandAction(Command::MoveFolder));
+    edit->addSeparator();
+    edit->addAction(commandAction(Command::MoveToTop));
+    edit->addAction(commandAction(Command::MoveUp));
+    edit->addAction(commandAction(Command::MoveDown));
+    edit->addAction(commandAction(Command::MoveToBottom));
+
+    QMenu* tools = newMenu(menuBar()->addMenu(QStringLiteral("工具(&T)")), QStringLiteral("toolsMenu"));
+    tools->addAction(commandAction(Command::Profile));
+    tools->addAction(commandAction(Command::FileCipher));
+    tools->addSeparator();
+    tools->addAction(commandAction(Command::Settings));
+
+    QMenu* help = newMenu(menuBar()->addMenu(QStringLiteral("帮助(&H)")), QStringLiteral("helpMenu"));
+    help->addAction(commandAction(Command::HelpTopics));
+    help->addSeparator();
+    help->addAction(commandAction(Command::About));
+}
+
+void CMainFrame::createToolBars()
+{
+    m_navigationBar = addToolBar(QStringLiteral("导航栏"));
+    m_navigationBar->setObjectName(QStringLiteral("navigationBar"));
+    m_navigationBar->setAllowedAreas(Qt::AllToolBarAreas);
+    m_navigationBar->setMovable(true);
+    m_navigationBar->setIconSize(kNavigationImage);
+    m_navigationBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    m_navigationBar->setWhatsThis(QStringLiteral("导航栏：切换模块、打开工具和退出程序。可拖动到窗口的任意一边。"));
+    const std::array<Command, 6> navigation = {Command::FileModule, Command::DairyModule, Command::PwdModule,
+                                               Command::FileCipher, Command::Profile,     Command::Exit};
+    for (Command command : navigation) {
+        if (command == Command::FileCipher || command == Command::Exit)
+            m_navigationBar->addSeparator();
+        QAction* action = commandAction(command);
+        m_navigationBar->addAction(action);
+        QWidget* button = m_navigationBar->widgetForAction(action);
+        button->setFixedSize(kNavigationButton);
+        if (command != Command::Exit)
+            m_buttonsWithoutTip.insert(button);
+    }
+
+    addToolBarBreak();
+    m_editToolBar = addToolBar(QStringLiteral("编辑工具栏"));
+    m_editToolBar->setObjectName(QStringLiteral("editToolBar"));
+    m_editToolBar->setMovable(true);
+    m_editToolBar->setIconSize(kEditImage);
+    m_editToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_editToolBar->setWhatsThis(QStringLiteral("编辑工具栏：添加文件夹和记录、保存、删除和调整记录的顺序。"));
+    for (int id = static_cast<int>(Command::AddSiblingFolder); id <= static_cast<int>(Command::MoveToBottom); ++id) {
+        QAction* action = commandAction(static_cast<Command>(id));
+        m_editToolBar->addAction(action);
+        m_buttonsWithoutTip.insert(m_editToolBar->widgetForAction(action));
+    }
+    // These commands explain themselves in the message pane only; their buttons show no tooltip.
+    for (QObject* button : std::as_const(m_buttonsWithoutTip))
+        button->installEventFilter(this);
+}
+
+void CMainFrame::createStatusBar()
+{
+    const auto newPane = [this](const QString& name, const QString& text) {
+        auto* pane = new QLabel(text, statusBar());
+        pane->setObjectName(name);
+        pane->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        pane->setContentsMargins(3, 0, 3, 0);
+        return pane;
+    };
+    m_datePane =
+        newPane(QStringLiteral("datePane"), QStringLiteral("当前时间: ") + FieldConversions::todayText(m_state.clock));
+    m_clockPane = newPane(QStringLiteral("clockPane"), FieldConversions::currentTimeText(m_state.clock));
+    m_userPane = newPane(QStringLiteral("userPane"), QString());
+    m_messagePane = newPane(QStringLiteral("messagePane"), kIdleText);
+    m_messagePane->setMinimumWidth(kMessagePaneWidth);
+    refreshUserPane();
+
+    statusBar()->setFont(font());
+    statusBar()->addWidget(m_datePane);
+    statusBar()->addWidget(m_clockPane);
+    statusBar()->addWidget(m_userPane);
+    statusBar()->addWidget(m_messagePane, 1);
+}
+
+void CMainFrame::updateClock()
+{
+    m_clockPane->setText(FieldConversions::currentTimeText(m_state.clock));
+}
+
+void CMainFrame::refreshUserPane()
+{
+    m_userPane->setText(QStringLiteral("用户：") + m_state.user.userName);
+}
+
+void CMainFrame::setStatusText(const QString& text)
+{
+    m_messagePane->setText(text);
+}
+
+QString CMainFrame::moduleCaption(ModuleKind module)
+{
+    switch (module) {
+    case ModuleKind::File:
+        return QStringLiteral(" 文档管理");
+    case ModuleKind::Dairy:
+        return QStringLiteral(" 日记本");
+    case ModuleKind::Pwd:
+        return QStringLiteral(" 密码箱");
+    case ModuleKind::None:
+        break;
+    }
+    return CIndexView::kHomeCaption;
+}
+
+void CMainFrame::switchModule(ModuleKind module)
+{
+    m_state.currentModule = module;
+    m_indexView->setCaption(moduleCaption(module));
+    m_indexView->ShowModuleTree();
+    m_tivView->switchModule();
+}
+
+bool CMainFrame::event(QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::StatusTip: {
+        // Menu items and buttons explain themselves in the message pane, not across the whole bar.
+        const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+        m_messagePane->setText(tip.isEmpty() ? kIdleText : tip);
+        return true;
+    }
+    case QEvent::Show:
+        if (m_fitOuterSize && windowHandle())
+            windowHandle()->installEventFilter(this);
+        fitOuterSize();
+        break;
+    case QEvent::Move:
+    case QEvent::Resize:
+        fitOuterSize();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::event(event);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip && m_buttonsWithoutTip.contains(watched))
+        return true;
+    if (event->type() == QEvent::Expose && watched == windowHandle())
+        fitOuterSize();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (!m_exitConfirmed && !confirmExit()) {
+        event->ignore();
+        return;
+    }
+    m_exitConfirmed = true;
+    if (m_helpWindow)
+        m_helpWindow->close();
+    QMainWindow::closeEvent(event);
+}
+
+bool CMainFrame::confirmExit()
+{
+    if (!m_prompter.confirm(kExitQuestion, QStringLiteral("退出"), QStringLiteral("取消")))
+        return false;
+    const SessionEnd::Outcome outcome = SessionEnd::finish(m_state, frameGeometry());
+    // Leaving is never refused over the logout stamp; the failure is only worth a line on stderr.
+    if (outcome.stamp == SessionEnd::LogoutStamp::Failed)
+        qWarning("The logout time was not recorded: %s", qPrintable(outcome.error));
+    return true;
+}
+
+void CMainFrame::showHelp(const QString& anchor)
+{
+    if (!m_helpWindow)
+        m_helpWindow = new HelpWindow(this);
+    m_helpWindow->showTopic(anchor);
+}
+
+void CMainFrame::showAbout()
+{
+    AboutDialog dialog(this);
+    dialog.exec();
+}
+
+void CMainFrame::activatePane(int step)
+{
+    const std::array<QWidget*, 2> panes = {m_indexView, m_tivView};
+    const QWidget* focus = QApplication::focusWidget();
+    int current = -1;
+    for (int i = 0; i < static_cast<int>(panes.size()); ++i) {
+        if (focus && (focus == panes[i] || panes[i]->isAncestorOf(focus)))
+            current = i;
+    }
+    const int count = static_cast<int>(panes.size());
+    QWidget* pane = panes[current < 0 ? 0 : (current + step + count) % count];
+    for (QWidget* child : pane->findChildren<QWidget*>()) {
+        if (child->isVisible() && child->isEnabled() && (child->focusPolicy() & Qt::TabFocus)) {
+            child->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+    pane->setFocus(Qt::OtherFocusReason);
+}
+
+void CMainFrame::openProfileDialog() {}
+
+void CMainFrame::openFileCipherDialog() {}
+
+void CMainFrame::openSettingsDialog() {}

@@ -1,0 +1,45 @@
+#include "app/CTivApp.h"
+
+#include "app/CMainFrame.h"
+#include "app/Startup.h"
+#include "security/CLogin.h"
+
+CTivApp::CTivApp(const Clock& clock, RandomLetters& letters, Prompter* prompter, QObject* parent)
+    : QObject(parent), m_state(clock, letters), m_prompter(prompter ? *prompter : m_widgetPrompter)
+{
+}
+
+CTivApp::~CTivApp()
+{
+    ExitInstance();
+}
+
+bool CTivApp::InitInstance()
+{
+    if (!Startup::prepare(m_state, m_lock, m_prompter))
+        return false;
+    {
+        CLogin login(m_state, m_prompter);
+        m_widgetPrompter.setParent(&login);
+        const int result = login.run();
+        m_widgetPrompter.setParent(nullptr);
+        if (result != QDialog::Accepted)
+            return false;
+    }
+    m_frame = std::make_unique<CMainFrame>(m_state, m_prompter);
+    m_widgetPrompter.setParent(m_frame.get());
+    m_frame->show();
+    m_frame->repaint();
+    return true;
+}
+
+int CTivApp::ExitInstance()
+{
+    if (m_exited)
+        return 0;
+    m_exited = true;
+    m_widgetPrompter.setParent(nullptr);
+    m_frame.reset();
+    Startup::finish(m_state, m_lock);
+    return 0;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+
+#include <memory>
+
+#include "app/AppState.h"
+#include "app/InstanceLock.h"
+#include "ui/WidgetPrompter.h"
+
+class CMainFrame;
+class Clock;
+class Prompter;
+class RandomLetters;
+
+// The application object: owns everything shared for the whole run, starts the program up to the
+// main window and takes it down again.
+class CTivApp final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CTivApp)
+
+public:
+    // The prompter is how the program talks to the user; the real dialogs when none is given.
+    CTivApp(const Clock& clock, RandomLetters& letters, Prompter* prompter = nullptr, QObject* parent = nullptr);
+    ~CTivApp() override;
+
+    // Backup, keys, connections, policy, lock, window state, login; then the main window is shown.
+    // False ends the program (ExitInstance still runs).
+    bool InitInstance();
+    // Releases the lock, closes the connections and, after a self-destruct, deletes the database.
+    // Runs once.
+    int ExitInstance();
+
+    AppState& state() { return m_state; }
+    CMainFrame* mainFrame() const { return m_frame.get(); }
+
+private:
+    AppState m_state;
+    InstanceLock m_lock;
+    WidgetPrompter m_widgetPrompter;
+    Prompter& m_prompter;
+    std::unique_ptr<CMainFrame> m_frame;
+    bool m_exited = false;
+};

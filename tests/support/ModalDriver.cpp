@@ -1,0 +1,61 @@
+#include "support/ModalDriver.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QtTest>
+
+ModalDriver::ModalDriver()
+{
+    m_timer.setInterval(10);
+    connect(&m_timer, &QTimer::timeout, this, &ModalDriver::poll);
+    m_timer.start();
+}
+
+void ModalDriver::expect(const char* className, std::function<void(QWidget*)> action)
+{
+    m_steps.push_back({QString::fromLatin1(className), std::move(action)});
+}
+
+QString ModalDriver::pendingStep() const
+{
+    return m_steps.empty() ? QString() : m_steps.front().className;
+}
+
+void ModalDriver::poll()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (m_steps.empty() || !modal || !modal->isVisible())
+        return;
+    if (QString::fromLatin1(modal->metaObject()->className()) != m_steps.front().className)
+        return;
+    Step step = std::move(m_steps.front());
+    m_steps.pop_front();
+    step.action(modal);
+}
+
+void ModalDriver::setText(QWidget* dialog, const char* editName, const QString& text)
+{
+    auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(editName));
+    QVERIFY2(edit, editName);
+    edit->setText(text);
+}
+
+QString ModalDriver::text(QWidget* dialog, const char* editName)
+{
+    auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(editName));
+    return edit ? edit->text() : QStringLiteral("<no %1>").arg(QString::fromLatin1(editName));
+}
+
+void ModalDriver::click(QWidget* dialog, const char* buttonName)
+{
+    auto* button = dialog->findChild<QAbstractButton*>(QString::fromLatin1(buttonName));
+    QVERIFY2(button, buttonName);
+    button->click();
+}
+
+bool ModalDriver::isChecked(QWidget* dialog, const char* buttonName)
+{
+    auto* button = dialog->findChild<QAbstractButton*>(QString::fromLatin1(buttonName));
+    return button && button->isChecked();
+}

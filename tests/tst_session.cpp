@@ -1,0 +1,130 @@
+// A whole session through the real windows: a new database, the first run, logins, the main window
+// and its exit, and the failure count kept across restarts.
+#include <QAction>
+#include <QLabel>
+#include <QtTest>
+
+#include "app/CMainFrame.h"
+#include "app/CTivApp.h"
+#include "app/WindowStateFile.h"
+#include "security/RandomLetters.h"
+#include "storage/Clock.h"
+#include "storage/FieldConversions.h"
+#include "storage/Recordset.h"
+#include "storage/Schema.h"
+#include "support/ModalDriver.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+const QString kName = QStringLiteral("张三");
+const QString kPassword = QStringLiteral("secret-1");
+
+// Logs in with the given password and checks that the remembered name was offered.
+std::function<void(QWidget*)> loginWith(const QString& password, FixedClock& clock)
+{
+    return [password, &clock](QWidget* login) {
+        QCOMPARE(ModalDriver::text(login, "userNameEdit"), kName);
+        QVERIFY(ModalDriver::isChecked(login, "rememberCheckBox"));
+        ModalDriver::setText(login, "passwordEdit", password);
+        clock.advanceMs(2000); // past the re-login interval
+        ModalDriver::click(login, "okButton");
+    };
+}
+
+QString lastLogout()
+{
+    CDbConnection db;
+    ScriptedPrompter silent;
+    db.OpenConnection(Schema::kConnectionString, silent);
+    Recordset rs;
+    db.OpenRecordset(rs, QStringLiteral("SELECT lastLogoutTime FROM tb_User"));
+    if (rs.isEof() || rs.field(QStringLiteral("lastLogoutTime")).isNull())
+        return {};
+    return FieldConversions::toText(rs.field(QStringLiteral("lastLogoutTime")));
+}
+
+} // namespace
+
+class SessionTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void firstRunLoginExitAndFailuresAcrossRestarts()
+    {
+        TempWorkDir work;
+        qputenv("XDG_RUNTIME_DIR", work.path().toLocal8Bit());
+        FixedClock clock(QDateTime(QDate(2026, 12, 8), QTime(9, 0)));
+        SystemRandomLetters letters;
+        ScriptedPrompter prompter;
+
+        {
+            ModalDriver driver;
+            driver.expect("CInitAdmin", [](QWidget* dialog) {
+                ModalDriver::setText(dialog, "userNameEdit", kName);
+                ModalDriver::setText(dialog, "passwordEdit", kPassword);
+                ModalDriver::setText(dialog, "confirmEdit", kPassword);
+                ModalDriver::click(dialog, "saveButton");
+            });
+            driver.expect("CLogin", loginWith(kPassword, clock));
+            CTivApp app(clock, letters, &prompter);
+            QVERIFY(app.InitInstance());
+            QVERIFY2(driver.finished(), qPrintable(driver.pendingStep()));
+            QCOMPARE(prompter.messages.front().text, QStringLiteral("系统信息初始化成功!"));
+
+            CMainFrame* frame = app.mainFrame();
+            QVERIFY(frame && frame->isVisible());
+            QCOMPARE(frame->windowTitle(), CMainFrame::kTitle);
+            QVERIFY(frame->findChild<QLabel*>(QStringLiteral("userPane"))->text().contains(kName));
+            frame->commandAction(CMainFrame::Command::DairyModule)->trigger();
+            QCOMPARE(app.state().currentModule, ModuleKind::Dairy);
+
+            prompter.confirmAnswers = {false};
+            frame->close();
+            QVERIFY(frame->isVisible()); // 取消 keeps the program running
+            QVERIFY(lastLogout().isEmpty());
+            prompter.confirmAnswers = {true};
+            clock.advanceMs(60 * 1000);
+            frame->close();
+            QVERIFY(!frame->isVisible());
+            QCOMPARE(lastLogout(), QStringLiteral("2026-12-08 09:01:02"));
+            QVERIFY(WindowStateFile::read().width >= 500);
+            app.ExitInstance();
+        }
+
+        // The next start offers the remembered name; three wrong passwords are counted.
+        prompter.messages.clear();
+        {
+            ModalDriver driver;
+            driver.expect("CLogin", [&clock](QWidget* login) {
+                for (int attempt = 1; attempt <= 3; ++attempt)
+                    loginWith(QStringLiteral("wrong-%1").arg(attempt), clock)(login);
+                ModalDriver::click(login, "cancelButton");
+            });
+            CTivApp app(clock, letters, &prompter);
+            QVERIFY(!app.InitInstance());
+            QVERIFY(driver.finished());
+            app.ExitInstance();
+        }
+        QCOMPARE(prompter.messages.size(), std::size_t(3));
+        QCOMPARE(prompter.messages[2].text, QStringLiteral("您输入密码第3次错误!"));
+
+        // The count lives in the database: the next run's first failure is the fourth.
+        prompter.messages.clear();
+        {
+            ModalDriver driver;
+            driver.expect("CLogin", [&clock](QWidget* login) {
+                loginWith(QStringLiteral("wrong-4"), clock)(login);
+                ModalDriver::click(login, "cancelButton");
+            });
+            CTivApp app(clock, letters, &prompter);
+            QVERIFY(!app.InitInstance());
+            app.ExitInstance();
+        }
+        QCOMPARE(prompter.lastMessage(), QStringLiteral("您输入密码第4次错误!"));
+        QVERIFY(QFile::exists(QStringLiteral("data/tiv.dat")));
+    }
+};
+
+QTEST_MAIN(SessionTest)
+#include "tst_session.moc"
