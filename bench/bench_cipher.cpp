@@ -14,14 +14,16 @@ namespace {
 
 constexpr std::uint8_t Key[16] = {'P', 'q', 'q', 'q', 'L', 'l', 'l', 'l', 'M', 'm', 'm', 'm', 'V', 'v', 'v', 'v'};
 
-std::vector<std::uint8_t> sampleData(std::size_t n) {
+std::vector<std::uint8_t> sampleData(std::size_t n)
+{
     std::vector<std::uint8_t> data(n);
     for (std::size_t i = 0; i < n; ++i)
         data[i] = static_cast<std::uint8_t>(i * 131 + 7);
     return data;
 }
 
-void processBlocks(benchmark::State& state, AesCipher::Engine engine) {
+void processBlocks(benchmark::State& state, AesCipher::Engine engine)
+{
     AesCipher cipher(engine);
     if (engine == AesCipher::Engine::Automatic && !cipher.usesHardware()) {
         state.SkipWithError("no AES instructions on this processor");
@@ -39,16 +41,19 @@ void processBlocks(benchmark::State& state, AesCipher::Engine engine) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }
 
-void BM_ProcessBlocksTable(benchmark::State& state) {
+void BM_ProcessBlocksTable(benchmark::State& state)
+{
     processBlocks(state, AesCipher::Engine::Table);
 }
 
-void BM_ProcessBlocksHardware(benchmark::State& state) {
+void BM_ProcessBlocksHardware(benchmark::State& state)
+{
     processBlocks(state, AesCipher::Engine::Automatic);
 }
 
 // The yardstick: OpenSSL's own counter mode, restarted from the same IV on every call as ours is.
-void BM_OpenSslAes128Ctr(benchmark::State& state) {
+void BM_OpenSslAes128Ctr(benchmark::State& state)
+{
     std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
     const std::uint8_t iv[16] = {};
     EVP_EncryptInit_ex(ctx.get(), EVP_aes_128_ctr(), nullptr, Key, iv);
@@ -66,7 +71,8 @@ void BM_OpenSslAes128Ctr(benchmark::State& state) {
 }
 
 // A record caption as the tree and the editor handle it: encrypted on save, decrypted on load.
-void BM_CaptionEncryptDecrypt(benchmark::State& state) {
+void BM_CaptionEncryptDecrypt(benchmark::State& state)
+{
     const QString key = QStringLiteral("我的默认密钥");
     const QString caption = QStringLiteral("二零二四年春节家庭聚会准备事项与采购清单");
     AesCipher cipher;

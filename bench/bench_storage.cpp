@@ -47,10 +47,11 @@ void BM_ReadRowsWithLongBinary(benchmark::State& state)
     static Fixture fixture(rows);
     for (auto _ : state) {
         Recordset rs;
-        fixture.db.OpenRecordset(rs,
-                                 QStringLiteral("SELECT id, mCaption, userId, createTime, orderId, folderType, parentId, "
-                                                "mRank FROM tb_Article WHERE userId=? ORDER BY parentId, orderId"),
-                                 {QStringLiteral("{U}")});
+        fixture.db.OpenRecordset(
+            rs,
+            QStringLiteral("SELECT id, mCaption, userId, createTime, orderId, folderType, parentId, "
+                           "mRank FROM tb_Article WHERE userId=? ORDER BY parentId, orderId"),
+            {QStringLiteral("{U}")});
         qint64 bytes = 0;
         for (rs.moveFirst(); !rs.isEof(); rs.moveNext()) {
             bytes += FieldConversions::ReadLongBinary(rs, QStringLiteral("mCaption")).size();

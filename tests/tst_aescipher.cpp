@@ -22,12 +22,14 @@ using Engine = AesCipher::Engine;
 constexpr Block StoredDataCounter = {0x3A, 0x91, 0x5C, 0x07, 0xE2, 0x4B, 0xD8, 0x16,
                                      0x6F, 0xA3, 0x29, 0xC4, 0x70, 0x1E, 0xB5, 0x8D};
 
-Bytes fromHex(const char* hex) {
+Bytes fromHex(const char* hex)
+{
     const QByteArray raw = QByteArray::fromHex(hex);
     return Bytes(raw.begin(), raw.end());
 }
 
-Bytes randomBytes(QRandomGenerator& rng, std::size_t n) {
+Bytes randomBytes(QRandomGenerator& rng, std::size_t n)
+{
     Bytes bytes(n);
     for (auto& b : bytes)
         b = static_cast<std::uint8_t>(rng.bounded(256));
@@ -35,7 +37,8 @@ Bytes randomBytes(QRandomGenerator& rng, std::size_t n) {
 }
 
 // The reference: OpenSSL's AES-128 in ECB mode, one block at a time.
-Bytes opensslEcb(const Bytes& key, const Bytes& blocks) {
+Bytes opensslEcb(const Bytes& key, const Bytes& blocks)
+{
     std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
     Bytes out(blocks.size() + 16);
     int len = 0;
@@ -47,7 +50,8 @@ Bytes opensslEcb(const Bytes& key, const Bytes& blocks) {
 }
 
 // The counter-stream transform rebuilt from its definition on top of the reference cipher.
-Bytes referenceStream(const Bytes& key, Block counter, const Bytes& in) {
+Bytes referenceStream(const Bytes& key, Block counter, const Bytes& in)
+{
     Bytes counters;
     for (std::size_t i = 0; i < in.size(); i += 16) {
         counters.insert(counters.end(), counter.begin(), counter.end());
@@ -63,13 +67,15 @@ Bytes referenceStream(const Bytes& key, Block counter, const Bytes& in) {
     return out;
 }
 
-Bytes process(const AesCipher& cipher, const Bytes& in) {
+Bytes process(const AesCipher& cipher, const Bytes& in)
+{
     Bytes out(in.size(), 0xAA);
     cipher.ProcessBlocks(in.data(), out.data(), in.size());
     return out;
 }
 
-void addEngineRows() {
+void addEngineRows()
+{
     QTest::addColumn<Engine>("engine");
     QTest::newRow("table") << Engine::Table;
     QTest::newRow("automatic") << Engine::Automatic;
@@ -83,7 +89,8 @@ class TestAesCipher : public QObject {
 private slots:
     // FIPS-197 appendix B and C.1, then random keys and blocks against OpenSSL.
     void blocksMatchStandard_data() { addEngineRows(); }
-    void blocksMatchStandard() {
+    void blocksMatchStandard()
+    {
         QFETCH(Engine, engine);
         AesCipher cipher(engine);
         Bytes out(16);
@@ -107,7 +114,8 @@ private slots:
     // Random lengths, including one long enough for the counter's second byte to carry into the third.
     // A quarter of the input bytes equal their key-stream byte, the case the combine treats specially.
     void streamMatchesReference_data() { addEngineRows(); }
-    void streamMatchesReference() {
+    void streamMatchesReference()
+    {
         QFETCH(Engine, engine);
         QRandomGenerator rng(2);
         std::vector<std::size_t> lengths{16, 32, 128, 144, 3200, 29000 * 16};
@@ -125,7 +133,8 @@ private slots:
         }
     }
 
-    void hardwareMatchesTable() {
+    void hardwareMatchesTable()
+    {
         if (!AesCipher::hardwareAvailable())
             QSKIP("no AES instructions on this processor");
         QVERIFY(AesCipher(Engine::Automatic).usesHardware());
@@ -147,7 +156,8 @@ private slots:
 
     // Starting counters that force carries: within the low bytes, across the middle of the block, and the
     // wrap of all 0xFF to zero, at every position of a batch of blocks in flight.
-    void counterCarries_data() {
+    void counterCarries_data()
+    {
         QTest::addColumn<Engine>("engine");
         QTest::addColumn<int>("fullBytes");
         for (auto [name, engine] : {std::pair{"table", Engine::Table}, std::pair{"automatic", Engine::Automatic}}) {
@@ -155,7 +165,8 @@ private slots:
                 QTest::addRow("%s, %d bytes 0xFF", name, full) << engine << full;
         }
     }
-    void counterCarries() {
+    void counterCarries()
+    {
         QFETCH(Engine, engine);
         QFETCH(int, fullBytes);
         QRandomGenerator rng(4);
@@ -178,7 +189,8 @@ private slots:
         }
     }
 
-    void streamProperties() {
+    void streamProperties()
+    {
         QRandomGenerator rng(5);
         const Bytes key = randomBytes(rng, 16);
         AesCipher cipher;
@@ -195,7 +207,8 @@ private slots:
         QCOMPARE(inPlace, once);
     }
 
-    void noOpCases() {
+    void noOpCases()
+    {
         const Bytes in(64, 0x41);
         const Bytes untouched(64, 0xAA);
         AesCipher unset;
@@ -217,7 +230,8 @@ private slots:
 
     // The output is the transform of the data, its zero padding and a marker block holding n mod 16 (16 for
     // 0): 0 gives 16 bytes, 16 gives 32, 17 gives 48.
-    void encryptPadded() {
+    void encryptPadded()
+    {
         QRandomGenerator rng(6);
         AesCipher cipher;
         cipher.SetKey(randomBytes(rng, 16).data());

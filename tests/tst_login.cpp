@@ -31,8 +31,9 @@ const QStringList kPolicyColumns = {"aesRank", "instance", "interval", "sdRank",
 // One run of the program: what start-up has done before the login dialog (connection, system key,
 // policy row, tiv.ini) and the dialog's creation time.
 struct Session {
-    Session() : clock(QDateTime(QDate(2024, 3, 5), QTime(9, 0))), letters(QStringLiteral("pqrstuvwxy")),
-                state(clock, letters), policy(state)
+    Session()
+        : clock(QDateTime(QDate(2024, 3, 5), QTime(9, 0))), letters(QStringLiteral("pqrstuvwxy")),
+          state(clock, letters), policy(state)
     {
         state.systemKey = SystemKey::build();
         if (!state.mainConnection.OpenConnection(Schema::kConnectionString, prompter))
@@ -236,13 +237,15 @@ private slots:
         QTest::addColumn<QString>("password");
         QTest::addColumn<QString>("message"); // empty: logged in
         QTest::newRow("empty name") << "" << kPassword << "用户名不能为空，请输入您的用户名!澄岳个人信息管理";
-        QTest::newRow("name of unsafe characters") << "'?*" << kPassword
-                                                   << "用户名不能为空，请输入您的用户名!澄岳个人信息管理";
-        QTest::newRow("short password") << kName << "abc" << "密码不能为空且长度不小于4位!澄岳个人信息管理";
+        QTest::newRow("name of unsafe characters")
+            << "'?*" << kPassword << "用户名不能为空，请输入您的用户名!澄岳个人信息管理";
+        QTest::newRow("short password") << kName << "abc"
+                                        << "密码不能为空且长度不小于4位!澄岳个人信息管理";
         QTest::newRow("unknown name") << "abc" << kPassword << "您输入的用户名不存在!澄岳个人信息管理安全版";
         QTest::newRow("letter case counts") << "AB" << kPassword << "您输入的用户名不存在!澄岳个人信息管理安全版";
         QTest::newRow("apostrophe dropped") << "a'b" << kPassword << "";
-        QTest::newRow("password stripped") << kName << "pass:1234" << "";
+        QTest::newRow("password stripped") << kName << "pass:1234"
+                                           << "";
     }
 
     void typedNamesAndPasswords()
@@ -358,17 +361,47 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QString>("value"); // "*" stands for the account's seal
         QTest::addColumn<QString>("expected");
-        QTest::newRow("mode 0, instance") << "0" << "instance" << "1XXXX-XXXX" << "login";
-        QTest::newRow("mode 1, instance") << "1" << "instance" << "1XXXX-XXXX" << "destroy";
-        QTest::newRow("mode 2, instance") << "2" << "instance" << "1XXXX-XXXX" << "login";
-        QTest::newRow("mode 3, instance") << "3" << "instance" << "1XXXX-XXXX" << "destroy";
-        QTest::newRow("mode 3, version") << "3" << "version" << "2.0.00XXXX-XXXX" << "destroy";
-        QTest::newRow("mode 1, aesRank empty") << "1" << "aesRank" << "" << "destroy";
-        QTest::newRow("mode 3, value changed, seal kept") << "3" << "interval" << "0*" << "login";
+        QTest::newRow("mode 0, instance") << "0"
+                                          << "instance"
+                                          << "1XXXX-XXXX"
+                                          << "login";
+        QTest::newRow("mode 1, instance") << "1"
+                                          << "instance"
+                                          << "1XXXX-XXXX"
+                                          << "destroy";
+        QTest::newRow("mode 2, instance") << "2"
+                                          << "instance"
+                                          << "1XXXX-XXXX"
+                                          << "login";
+        QTest::newRow("mode 3, instance") << "3"
+                                          << "instance"
+                                          << "1XXXX-XXXX"
+                                          << "destroy";
+        QTest::newRow("mode 3, version") << "3"
+                                         << "version"
+                                         << "2.0.00XXXX-XXXX"
+                                         << "destroy";
+        QTest::newRow("mode 1, aesRank empty") << "1"
+                                               << "aesRank"
+                                               << ""
+                                               << "destroy";
+        QTest::newRow("mode 3, value changed, seal kept") << "3"
+                                                          << "interval"
+                                                          << "0*"
+                                                          << "login";
         // The sdRank seal is checked before the mode is even looked at.
-        QTest::newRow("mode 0, sdRank seal") << "0" << "sdRank" << "0100XXXX-XXXX" << "tampered";
-        QTest::newRow("mode 3, sdRank seal") << "3" << "sdRank" << "3100XXXX-XXXX" << "tampered";
-        QTest::newRow("sdRank empty") << "3" << "sdRank" << "" << "tampered";
+        QTest::newRow("mode 0, sdRank seal") << "0"
+                                             << "sdRank"
+                                             << "0100XXXX-XXXX"
+                                             << "tampered";
+        QTest::newRow("mode 3, sdRank seal") << "3"
+                                             << "sdRank"
+                                             << "3100XXXX-XXXX"
+                                             << "tampered";
+        QTest::newRow("sdRank empty") << "3"
+                                      << "sdRank"
+                                      << ""
+                                      << "tampered";
     }
 
     void policySeals()

@@ -27,8 +27,8 @@
 namespace {
 
 struct Session {
-    Session() : clock(QDateTime(QDate(2024, 3, 5), QTime(9, 0))), letters(QStringLiteral("pqrstuvwxy")),
-                state(clock, letters)
+    Session()
+        : clock(QDateTime(QDate(2024, 3, 5), QTime(9, 0))), letters(QStringLiteral("pqrstuvwxy")), state(clock, letters)
     {
         state.systemKey = SystemKey::build();
         if (!state.mainConnection.OpenConnection(Schema::kConnectionString, prompter))
@@ -53,8 +53,7 @@ struct Session {
     ScriptedPrompter prompter;
 };
 
-template <typename T>
-T* child(QWidget* parent, const char* name)
+template <typename T> T* child(QWidget* parent, const char* name)
 {
     T* found = parent->findChild<T*>(QString::fromLatin1(name));
     if (!found)
@@ -64,8 +63,7 @@ T* child(QWidget* parent, const char* name)
 
 // Runs the action on the next modal window of type T once it shows. Another window that stays up
 // instead is closed, so a test that went wrong fails rather than waits for ever.
-template <typename T>
-void onNextDialog(std::function<void(T*)> action)
+template <typename T> void onNextDialog(std::function<void(T*)> action)
 {
     auto* timer = new QTimer;
     auto ticks = std::make_shared<int>(0);
@@ -127,8 +125,7 @@ private slots:
         child<QLineEdit>(&dialog, "confirmEdit")->setText(QStringLiteral("abcd"));
         child<QRadioButton>(&dialog, "femaleRadio")->click();
         save->click();
-        QCOMPARE(run.prompter.lastMessage() + run.prompter.lastCaption(),
-                 QStringLiteral("系统信息初始化成功!初始化"));
+        QCOMPARE(run.prompter.lastMessage() + run.prompter.lastCaption(), QStringLiteral("系统信息初始化成功!初始化"));
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(run.accounts().field(QStringLiteral("gender")).integer(), 1);
     }
@@ -249,8 +246,8 @@ private slots:
         const QPoint start = login.pos();
         // Each event is sent before the next is made: events of one device share their point.
         const QPointF inside(5, 5);
-        QMouseEvent press(QEvent::MouseButtonPress, inside, login.mapToGlobal(inside), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
+        QMouseEvent press(QEvent::MouseButtonPress, inside, login.mapToGlobal(inside), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
         QApplication::sendEvent(&login, &press);
         const QPointF moved = inside + QPointF(40, 25);
         QMouseEvent move(QEvent::MouseMove, moved, login.mapToGlobal(moved), Qt::NoButton, Qt::LeftButton,

@@ -159,7 +159,9 @@ private slots:
         const QStringList menus = entries(frame.menuBar()->actions(), false);
         QCOMPARE(menus, QStringList({">开始(&B)", ">编辑(&M)", ">工具(&T)", ">帮助(&H)"}));
 
-        const auto menu = [&](const char* name) { return frame.findChild<QMenu*>(QString::fromLatin1(name)); };
+        const auto menu = [&](const char* name) {
+            return frame.findChild<QMenu*>(QString::fromLatin1(name));
+        };
         QCOMPARE(entries(menu("startMenu")->actions(), false),
                  QStringList({"首页", "文档管理(&F)", "日记本(&D)", "密码箱(&P)", "-", "退出(&X)"}));
         QCOMPARE(entries(menu("editMenu")->actions(), false),

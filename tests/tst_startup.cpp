@@ -160,11 +160,11 @@ private slots:
             QVERIFY(state.settings.sdRank.isEmpty());
 
             const QString key = state.systemKey;
-            state.mainConnection.execute(
-                QStringLiteral("INSERT INTO tb_Setting VALUES (1, ?, ?, ?, ?, ?)"),
-                {TextCipher::EncryptText(key, QStringLiteral("1SEAL")), TextCipher::EncryptText(key, QStringLiteral("0SEAL")),
-                 TextCipher::EncryptText(key, QStringLiteral("30SEAL")), TextCipher::EncryptText(key, QStringLiteral("3100SEAL")),
-                 QByteArray()});
+            state.mainConnection.execute(QStringLiteral("INSERT INTO tb_Setting VALUES (1, ?, ?, ?, ?, ?)"),
+                                         {TextCipher::EncryptText(key, QStringLiteral("1SEAL")),
+                                          TextCipher::EncryptText(key, QStringLiteral("0SEAL")),
+                                          TextCipher::EncryptText(key, QStringLiteral("30SEAL")),
+                                          TextCipher::EncryptText(key, QStringLiteral("3100SEAL")), QByteArray()});
             QVERIFY(Startup::loadPolicy(state, prompter));
             QCOMPARE(state.settings.instance, QStringLiteral("0SEAL"));
             QCOMPARE(state.settings.interval, QStringLiteral("30SEAL"));

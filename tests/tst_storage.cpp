@@ -107,9 +107,9 @@ private slots:
         CDbConnection db;
         QVERIFY(db.OpenConnection(Schema::kConnectionString, prompter));
         Recordset rs;
-        const QStringList pwdColumns = {"id", "userId", "mCaption", "createTime", "updateTime", "orderId",
-                                        "folderType", "parentId", "mRank", "myKey", "keyValue", "userName",
-                                        "password", "url", "intro"};
+        const QStringList pwdColumns = {"id",       "userId",     "mCaption", "createTime", "updateTime",
+                                        "orderId",  "folderType", "parentId", "mRank",      "myKey",
+                                        "keyValue", "userName",   "password", "url",        "intro"};
         QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Pwd")));
         for (const QString& column : pwdColumns)
             QVERIFY2(rs.hasField(column), qPrintable(column));
@@ -121,7 +121,8 @@ private slots:
         for (rs.moveFirst(); !rs.isEof(); rs.moveNext())
             for (const char* level : {"folder1", "folder2", "folder3", "folder4", "folder5"})
                 QCOMPARE(toInt(rs.field(QString::fromLatin1(level))), 10000);
-        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Const WHERE cModule='Dairy' AND cGroup='weather'")));
+        QVERIFY(
+            db.OpenRecordset(rs, QStringLiteral("SELECT * FROM tb_Const WHERE cModule='Dairy' AND cGroup='weather'")));
         QCOMPARE(rs.recordCount(), Schema::defaultWeatherWords().size());
         QCOMPARE(countRows(db, QStringLiteral("tb_Task")), 0);
     }
@@ -141,7 +142,9 @@ private slots:
         rs.update();
         const QString id = toText(rs.field(QStringLiteral("id")));
         QCOMPARE(id.size(), 38);
-        QVERIFY(QRegularExpression(QStringLiteral("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$")).match(id).hasMatch());
+        QVERIFY(QRegularExpression(QStringLiteral("^\\{[0-9A-F]{8}(-[0-9A-F]{4}){3}-[0-9A-F]{12}\\}$"))
+                    .match(id)
+                    .hasMatch());
         QVERIFY(toDateTime(rs.field(QStringLiteral("createtime"))).isValid());
         QCOMPARE(toInt(rs.field(QStringLiteral("purview"))), -1);
     }
@@ -229,10 +232,12 @@ private slots:
                                  {QStringLiteral("x' OR '1'='1")}));
         QVERIFY(rs.isBof() && rs.isEof());
 
-        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT id, orderId FROM tb_Article WHERE parentId='P1' ORDER BY orderId")));
+        QVERIFY(db.OpenRecordset(
+            rs, QStringLiteral("SELECT id, orderId FROM tb_Article WHERE parentId='P1' ORDER BY orderId")));
         QCOMPARE(rs.recordCount(), 3);
         // Opening the same recordset on another statement replaces what it held.
-        QVERIFY(db.OpenRecordset(rs, QStringLiteral("SELECT id, orderId FROM tb_Article WHERE parentId='P0' ORDER BY orderId")));
+        QVERIFY(db.OpenRecordset(
+            rs, QStringLiteral("SELECT id, orderId FROM tb_Article WHERE parentId='P0' ORDER BY orderId")));
         QCOMPARE(rs.recordCount(), 2);
         QVERIFY(!rs.isBof());
         QCOMPARE(toInt(rs.field(QStringLiteral("ORDERID"))), 2);

@@ -13,12 +13,14 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray keyOf(const QString& key) {
+QByteArray keyOf(const QString& key)
+{
     const auto bytes = DeriveKeyBytes(key);
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), 16);
 }
 
-QByteArray randomBytes(QRandomGenerator& rng, qsizetype n, bool allowZero) {
+QByteArray randomBytes(QRandomGenerator& rng, qsizetype n, bool allowZero)
+{
     QByteArray bytes(n, Qt::Uninitialized);
     for (char& c : bytes)
         c = static_cast<char>(allowZero ? rng.bounded(256) : 1 + rng.bounded(255));
@@ -26,7 +28,8 @@ QByteArray randomBytes(QRandomGenerator& rng, qsizetype n, bool allowZero) {
 }
 
 // The stored form by its definition: the padded encryption cut to the plaintext's length.
-QByteArray viaEncryptPadded(const QString& key, const QByteArray& plain) {
+QByteArray viaEncryptPadded(const QString& key, const QByteArray& plain)
+{
     AesCipher cipher;
     cipher.SetKey(DeriveKeyBytes(key).data());
     const auto n = static_cast<std::uint32_t>(plain.size());
@@ -37,7 +40,8 @@ QByteArray viaEncryptPadded(const QString& key, const QByteArray& plain) {
 }
 
 // The key stream itself: a zero byte encrypts to its key-stream byte.
-QByteArray keyStream(const QString& key, qsizetype n) {
+QByteArray keyStream(const QString& key, qsizetype n)
+{
     return EncryptBytes(key, QByteArray(n, '\0'));
 }
 
@@ -47,7 +51,8 @@ class TestTextCipher : public QObject {
     Q_OBJECT
 
 private slots:
-    void deriveKeyBytes() {
+    void deriveKeyBytes()
+    {
         QCOMPARE(keyOf(QString()), QByteArray("PqqqLlllMmmmVvvv"));
         QCOMPARE(keyOf("abc"), QByteArray("abcXXXXXXXXXXXXX"));
         QCOMPARE(keyOf("0123456789abcdefGHIJ"), keyOf("0123456789abcdefKLMN"));
@@ -60,7 +65,8 @@ private slots:
 
     // Identity with the padded encryption, byte for byte, over lengths around block edges and one large
     // value; the cipher bytes keep the plaintext's length and, for zero-free plaintext, have no zero.
-    void matchesPaddedEncryption() {
+    void matchesPaddedEncryption()
+    {
         QRandomGenerator rng(7);
         AesCipher cipher;
         for (qsizetype n = 0; n < 80; ++n) {
@@ -78,7 +84,8 @@ private slots:
         QCOMPARE(EncryptBytes(cipher, "k", large), viaEncryptPadded("k", large));
     }
 
-    void textRoundTrip_data() {
+    void textRoundTrip_data()
+    {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("byteCount");
         QTest::newRow("empty") << QString() << 0;
@@ -88,7 +95,8 @@ private slots:
         QTest::newRow("chinese") << u"澄岳个人信息管理：修改文档成功。"_s << 32;
         QTest::newRow("mixed") << u"账号 user@例子.com 密码 Pa$$w0rd €"_s << 34;
     }
-    void textRoundTrip() {
+    void textRoundTrip()
+    {
         QFETCH(QString, text);
         QFETCH(int, byteCount);
         AesCipher table(AesCipher::Engine::Table);
@@ -102,7 +110,8 @@ private slots:
         QCOMPARE(EncryptText("用户密钥", text.left(5)), bytes.left(CodePage936::toBytes(text.left(5)).size()));
     }
 
-    void wrongKey() {
+    void wrongKey()
+    {
         const QString text = u"银行卡密码 123456"_s;
         const CipherBytes bytes = EncryptText("right", text);
         QVERIFY(DecryptText("wrong", bytes) != text);
@@ -112,7 +121,8 @@ private slots:
 
     // Readers stop at zero bytes: DecryptText at the first zero of the cipher bytes, DecryptBytes at the
     // first zero of its output (a zero cipher byte against a zero key-stream byte).
-    void zeroBytesEndValues() {
+    void zeroBytesEndValues()
+    {
         const QByteArray withZero("ab\0cd", 5);
         QCOMPARE(EncryptBytes("k", withZero).size(), 5);
 

@@ -45,12 +45,12 @@ int seed(AppState& state, ModuleKind module, const QString& caption, const QStri
 std::vector<Row> rows(AppState& state, ModuleKind module)
 {
     Recordset rs;
-    state.mainConnection.OpenRecordset(
-        rs, QStringLiteral("SELECT * FROM %1 ORDER BY id").arg(moduleTable(module)));
+    state.mainConnection.OpenRecordset(rs, QStringLiteral("SELECT * FROM %1 ORDER BY id").arg(moduleTable(module)));
     std::vector<Row> result;
     for (; !rs.isEof(); rs.moveNext())
         result.push_back({toInt(rs.field(QStringLiteral("id"))),
-                          TextCipher::DecryptText(state.user.dataKey, FieldConversions::ReadLongBinary(rs, QStringLiteral("mCaption"))),
+                          TextCipher::DecryptText(state.user.dataKey,
+                                                  FieldConversions::ReadLongBinary(rs, QStringLiteral("mCaption"))),
                           toText(rs.field(QStringLiteral("parentId"))), toInt(rs.field(QStringLiteral("folderType"))),
                           toInt(rs.field(QStringLiteral("orderId")))});
     return result;
@@ -111,10 +111,12 @@ private slots:
         // Inserted out of order on purpose: the statement sorts them.
         const int r2 = seed(s, ModuleKind::File, "second", p("10001 99999 99999 99999 99999 9"), 10, 9);
         const int root = seed(s, ModuleKind::File, "at root", p("99999 99999 99999 99999 99999 9"), 99, 1);
-        const int f2 = seed(s, ModuleKind::File, "folder two", p("10002 00000 00000 00000 00000 0"), 1, 2, FieldValue());
+        const int f2 =
+            seed(s, ModuleKind::File, "folder two", p("10002 00000 00000 00000 00000 0"), 1, 2, FieldValue());
         const int r1 = seed(s, ModuleKind::File, "first", p("10001 99999 99999 99999 99999 9"), 10, 3, FieldValue(1));
         const int sub = seed(s, ModuleKind::File, "sub", p("10001 10001 00000 00000 00000 0"), 2, 8, FieldValue(1));
-        const int f1 = seed(s, ModuleKind::File, "folder one", p("10001 00000 00000 00000 00000 0"), 1, 99, FieldValue(1));
+        const int f1 =
+            seed(s, ModuleKind::File, "folder one", p("10001 00000 00000 00000 00000 0"), 1, 99, FieldValue(1));
         seed(s, ModuleKind::File, "stranger", p("10001 99999 99999 99999 99999 9"), 10, 4, FieldValue(0), kOtherUser);
         // Its level-2 folder is missing: it goes under the level-1 folder it is in.
         const int orphan = seed(s, ModuleKind::File, "orphan", p("10002 10005 99999 99999 99999 9"), 20, 5);
@@ -122,7 +124,7 @@ private slots:
         const std::vector<TreeNodeData> nodes = loadTree(s, ModuleKind::File);
         QCOMPARE(nodes.size(), std::size_t(7));
         const std::vector<std::tuple<int, QString, int, int>> expected = {
-            {f1, "folder one", 0 + 3, 0}, {sub, "sub", 1 + 3, f1}, {r1, "first", 2 + 3, f1}, {r2, "second", 2, f1},
+            {f1, "folder one", 0 + 3, 0}, {sub, "sub", 1 + 3, f1},   {r1, "first", 2 + 3, f1}, {r2, "second", 2, f1},
             {f2, "folder two", 0, 0},     {orphan, "orphan", 2, f2}, {root, "at root", 2, 0},
         };
         for (std::size_t i = 0; i < expected.size(); ++i) {
@@ -252,7 +254,8 @@ private slots:
         const int record = seed(s, ModuleKind::File, "e", p("10001 99999 99999 99999 99999 9"), 10, 5);
         const int neighbour = seed(s, ModuleKind::File, "f", p("10002 00000 00000 00000 00000 0"), 1, 6);
         const int neighbourRecord = seed(s, ModuleKind::File, "g", p("10002 99999 99999 99999 99999 9"), 10, 7);
-        const int theirs = seed(s, ModuleKind::File, "h", p("10001 99999 99999 99999 99999 9"), 10, 8, FieldValue(0), kOtherUser);
+        const int theirs =
+            seed(s, ModuleKind::File, "h", p("10001 99999 99999 99999 99999 9"), 10, 8, FieldValue(0), kOtherUser);
 
         select(s, record);
         QCOMPARE(commands.DeleteSelected().statusText, QStringLiteral("删除成功"));

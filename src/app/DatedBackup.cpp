@@ -35,7 +35,8 @@ bool copyConsistently(const QString& target, const QDateTime& now)
         copied = QFile::copy(Schema::kDatabasePath, partial);
         // The copy is stamped with the moment it was made, which later starts compare with today.
         QFile stamp(partial);
-        copied = copied && stamp.open(QIODevice::ReadWrite) && stamp.setFileTime(now, QFileDevice::FileModificationTime);
+        copied =
+            copied && stamp.open(QIODevice::ReadWrite) && stamp.setFileTime(now, QFileDevice::FileModificationTime);
         source.execute(QStringLiteral("COMMIT"));
     } catch (const DbError&) {
         copied = false;

@@ -11,17 +11,20 @@ namespace {
 
 // ---- Tables, built by the compiler from the field arithmetic so that no hand-copied constant can be wrong.
 
-constexpr std::uint8_t xtime(std::uint8_t x) {
+constexpr std::uint8_t xtime(std::uint8_t x)
+{
     return static_cast<std::uint8_t>((x << 1) ^ ((x & 0x80) ? 0x1B : 0x00));
 }
 
-constexpr std::uint8_t rotl8(std::uint8_t x, int shift) {
+constexpr std::uint8_t rotl8(std::uint8_t x, int shift)
+{
     return static_cast<std::uint8_t>((x << shift) | (x >> (8 - shift)));
 }
 
 // Walks the multiplicative group with generator 3 and its inverse together, so every nonzero p meets its
 // inverse q; the S-box is the affine map of the inverse.
-constexpr std::array<std::uint8_t, 256> makeSbox() {
+constexpr std::array<std::uint8_t, 256> makeSbox()
+{
     std::array<std::uint8_t, 256> box{};
     std::uint8_t p = 1;
     std::uint8_t q = 1;
@@ -41,7 +44,8 @@ constexpr std::array<std::uint8_t, 256> makeSbox() {
 constexpr std::array<std::uint8_t, 256> Sbox = makeSbox();
 
 // Round table for row r: SubBytes and MixColumns of one byte, a column word rotated right by 8r bits.
-constexpr std::array<std::uint32_t, 256> makeRoundTable(int r) {
+constexpr std::array<std::uint32_t, 256> makeRoundTable(int r)
+{
     std::array<std::uint32_t, 256> table{};
     for (int i = 0; i < 256; ++i) {
         const std::uint32_t s = Sbox[i];
@@ -60,25 +64,29 @@ alignas(64) constexpr std::array<std::uint32_t, 256> Te3 = makeRoundTable(3);
 static_assert(Sbox[0x00] == 0x63 && Sbox[0x01] == 0x7C && Sbox[0x53] == 0xED && Sbox[0xFF] == 0x16);
 static_assert(Te0[0x00] == 0xC66363A5 && Te1[0x00] == 0xA5C66363 && Te3[0xFF] == 0x16163A2C);
 
-constexpr std::uint32_t loadBigEndian(const std::uint8_t* p) {
+constexpr std::uint32_t loadBigEndian(const std::uint8_t* p)
+{
     return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) | (std::uint32_t{p[2]} << 8) | p[3];
 }
 
-void storeBigEndian(std::uint32_t w, std::uint8_t* p) {
+void storeBigEndian(std::uint32_t w, std::uint8_t* p)
+{
     p[0] = static_cast<std::uint8_t>(w >> 24);
     p[1] = static_cast<std::uint8_t>(w >> 16);
     p[2] = static_cast<std::uint8_t>(w >> 8);
     p[3] = static_cast<std::uint8_t>(w);
 }
 
-std::uint32_t subWord(std::uint32_t w) {
+std::uint32_t subWord(std::uint32_t w)
+{
     return (std::uint32_t{Sbox[w >> 24]} << 24) | (std::uint32_t{Sbox[(w >> 16) & 0xFF]} << 16) |
            (std::uint32_t{Sbox[(w >> 8) & 0xFF]} << 8) | Sbox[w & 0xFF];
 }
 
 // Zero-avoiding combine of eight bytes at once, without a branch per byte: x = k ^ in, and where a byte of
 // x is zero (k equal to in) the key-stream byte itself is kept.
-inline std::uint64_t combine8(std::uint64_t k, std::uint64_t in) {
+inline std::uint64_t combine8(std::uint64_t k, std::uint64_t in)
+{
     constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7FULL;
     constexpr std::uint64_t high = 0x8080808080808080ULL;
     const std::uint64_t x = k ^ in;
@@ -88,7 +96,8 @@ inline std::uint64_t combine8(std::uint64_t k, std::uint64_t in) {
     return x | (zeroMask & k);
 }
 
-void combine16(const std::uint8_t* k, const std::uint8_t* in, std::uint8_t* out) {
+void combine16(const std::uint8_t* k, const std::uint8_t* in, std::uint8_t* out)
+{
     std::uint64_t k0, k1, in0, in1;
     std::memcpy(&k0, k, 8);
     std::memcpy(&k1, k + 8, 8);
@@ -101,7 +110,8 @@ void combine16(const std::uint8_t* k, const std::uint8_t* in, std::uint8_t* out)
 }
 
 // 128-bit little-endian increment: the carry runs from byte 0 upwards; all 0xFF wraps to zero.
-void incrementCounter(std::uint8_t* counter) {
+void incrementCounter(std::uint8_t* counter)
+{
     for (int i = 0; i < 16; ++i) {
         if (++counter[i] != 0)
             return;
@@ -113,14 +123,18 @@ void incrementCounter(std::uint8_t* counter) {
 AesCipher::AesCipher(Engine engine) : AesCipher(engine, InitialCounter) {}
 
 AesCipher::AesCipher(Engine engine, const std::array<std::uint8_t, 16>& startCounter)
-    : m_initialCounter(startCounter), m_hardware(engine == Engine::Automatic && hardwareAvailable()) {}
+    : m_initialCounter(startCounter), m_hardware(engine == Engine::Automatic && hardwareAvailable())
+{
+}
 
-bool AesCipher::hardwareAvailable() {
+bool AesCipher::hardwareAvailable()
+{
     static const bool available = AesNi::available();
     return available;
 }
 
-void AesCipher::SetKey(const std::uint8_t* key16) {
+void AesCipher::SetKey(const std::uint8_t* key16)
+{
     static constexpr std::uint32_t roundConstants[10] = {0x01000000, 0x02000000, 0x04000000, 0x08000000, 0x10000000,
                                                          0x20000000, 0x40000000, 0x80000000, 0x1B000000, 0x36000000};
     std::uint32_t* w = m_roundKeys;
@@ -141,7 +155,8 @@ void AesCipher::SetKey(const std::uint8_t* key16) {
     m_keySet = 1;
 }
 
-void AesCipher::encryptBlock(const std::uint8_t in[16], std::uint8_t out[16]) const {
+void AesCipher::encryptBlock(const std::uint8_t in[16], std::uint8_t out[16]) const
+{
     if (!m_keySet)
         return;
     if (m_hardware)
@@ -150,7 +165,8 @@ void AesCipher::encryptBlock(const std::uint8_t in[16], std::uint8_t out[16]) co
         encryptTableBlock(in, out);
 }
 
-void AesCipher::encryptTableBlock(const std::uint8_t in[16], std::uint8_t out[16]) const {
+void AesCipher::encryptTableBlock(const std::uint8_t in[16], std::uint8_t out[16]) const
+{
     const std::uint32_t* rk = m_roundKeys;
     std::uint32_t s0 = loadBigEndian(in) ^ rk[0];
     std::uint32_t s1 = loadBigEndian(in + 4) ^ rk[1];
@@ -183,7 +199,8 @@ void AesCipher::encryptTableBlock(const std::uint8_t in[16], std::uint8_t out[16
     storeBigEndian(last(s3, s0, s1, s2, rk[3]), out + 12);
 }
 
-void AesCipher::processTable(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const {
+void AesCipher::processTable(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const
+{
     std::uint8_t counter[16];
     std::memcpy(counter, m_initialCounter.data(), 16);
     std::uint8_t keyStream[16];
@@ -201,7 +218,8 @@ void AesCipher::processTable(const std::uint8_t* in, std::uint8_t* out, std::siz
     }
 }
 
-void AesCipher::processBytes(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const {
+void AesCipher::processBytes(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const
+{
     if (in == nullptr || out == nullptr || !m_keySet || length == 0)
         return;
     if (m_hardware)
@@ -210,13 +228,15 @@ void AesCipher::processBytes(const std::uint8_t* in, std::uint8_t* out, std::siz
         processTable(in, out, length);
 }
 
-void AesCipher::ProcessBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const {
+void AesCipher::ProcessBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const
+{
     if (length % BlockSize != 0)
         return;
     processBytes(in, out, length);
 }
 
-void AesCipher::EncryptPadded(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out) const {
+void AesCipher::EncryptPadded(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out) const
+{
     if (in == nullptr && n > 0)
         return;
     const std::uint32_t padded = PaddedLength(n);

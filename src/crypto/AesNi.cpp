@@ -26,14 +26,16 @@ struct Schedule {
     __m128i k[11];
 };
 
-TIV_AESNI_TARGET inline Schedule loadSchedule(const std::uint8_t* roundKeys) {
+TIV_AESNI_TARGET inline Schedule loadSchedule(const std::uint8_t* roundKeys)
+{
     Schedule s;
     for (int r = 0; r < 11; ++r)
         s.k[r] = _mm_load_si128(reinterpret_cast<const __m128i*>(roundKeys + 16 * r));
     return s;
 }
 
-TIV_AESNI_TARGET inline __m128i encrypt(const Schedule& s, __m128i b) {
+TIV_AESNI_TARGET inline __m128i encrypt(const Schedule& s, __m128i b)
+{
     b = _mm_xor_si128(b, s.k[0]);
     for (int r = 1; r < 10; ++r)
         b = _mm_aesenc_si128(b, s.k[r]);
@@ -41,7 +43,8 @@ TIV_AESNI_TARGET inline __m128i encrypt(const Schedule& s, __m128i b) {
 }
 
 // Zero-avoiding combine: k ^ in where that is nonzero, otherwise k itself.
-TIV_AESNI_TARGET inline __m128i combine(__m128i k, __m128i in) {
+TIV_AESNI_TARGET inline __m128i combine(__m128i k, __m128i in)
+{
     const __m128i x = _mm_xor_si128(k, in);
     const __m128i zero = _mm_cmpeq_epi8(x, _mm_setzero_si128());
     return _mm_or_si128(x, _mm_and_si128(zero, k));
@@ -52,10 +55,12 @@ struct Counter {
     std::uint64_t lo;
     std::uint64_t hi;
 
-    TIV_AESNI_TARGET __m128i block() const {
+    TIV_AESNI_TARGET __m128i block() const
+    {
         return _mm_set_epi64x(static_cast<long long>(hi), static_cast<long long>(lo));
     }
-    void increment() {
+    void increment()
+    {
         if (++lo == 0)
             ++hi;
     }
@@ -63,20 +68,23 @@ struct Counter {
 
 } // namespace
 
-bool available() {
+bool available()
+{
     // The feature data may not be filled in yet when this runs during static initialisation.
     __builtin_cpu_init();
     return __builtin_cpu_supports("aes");
 }
 
-TIV_AESNI_TARGET void encryptBlock(const std::uint8_t* roundKeys, const std::uint8_t in[16], std::uint8_t out[16]) {
+TIV_AESNI_TARGET void encryptBlock(const std::uint8_t* roundKeys, const std::uint8_t in[16], std::uint8_t out[16])
+{
     const Schedule s = loadSchedule(roundKeys);
     const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(out), encrypt(s, b));
 }
 
 TIV_AESNI_TARGET void process(const std::uint8_t* roundKeys, const std::uint8_t counter[16], const std::uint8_t* in,
-                              std::uint8_t* out, std::size_t length) {
+                              std::uint8_t* out, std::size_t length)
+{
     const Schedule s = loadSchedule(roundKeys);
     Counter ctr;
     std::memcpy(&ctr.lo, counter, 8);
@@ -136,7 +144,8 @@ TIV_AESNI_TARGET void process(const std::uint8_t* roundKeys, const std::uint8_t 
 
 #else
 
-bool available() {
+bool available()
+{
     return false;
 }
 

@@ -40,8 +40,8 @@ QLineEdit* lineEdit(const QString& objectName, QWidget* parent)
 
 CInitAdmin::CInitAdmin(AppState& state, Prompter& prompter, QWidget* parent)
     : QDialog(parent), m_state(state), m_prompter(prompter),
-      m_userNameEdit(lineEdit(QStringLiteral("userNameEdit"), this)),
-      m_genderGroup(new QButtonGroup(this)), m_maleRadio(new QRadioButton(QStringLiteral("男"), this)),
+      m_userNameEdit(lineEdit(QStringLiteral("userNameEdit"), this)), m_genderGroup(new QButtonGroup(this)),
+      m_maleRadio(new QRadioButton(QStringLiteral("男"), this)),
       m_femaleRadio(new QRadioButton(QStringLiteral("女"), this)),
       m_secretRadio(new QRadioButton(QStringLiteral("保密"), this)),
       m_passwordEdit(lineEdit(QStringLiteral("passwordEdit"), this)),

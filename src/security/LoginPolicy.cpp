@@ -99,14 +99,12 @@ std::optional<QString> LoginPolicy::rememberedName() const
     return RememberedName::recall(m_state.windowState, m_state.systemKey);
 }
 
-LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QString& typedPasswordText,
-                                          bool remember)
+LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QString& typedPasswordText, bool remember)
 {
     const QDateTime now = m_state.clock.now();
     const double elapsed = static_cast<double>(m_state.lastAttemptTime.msecsTo(now)) / 1000.0;
     const QString interval = withoutSeal(m_state.settings.interval);
-    const bool tooSoon =
-        static_cast<double>(decimalValue(interval)) > elapsed && m_state.user.failureCount >= 1;
+    const bool tooSoon = static_cast<double>(decimalValue(interval)) > elapsed && m_state.user.failureCount >= 1;
     m_state.lastAttemptTime = now;
     if (tooSoon)
         return {Result::Stay, intervalText(interval), kProductCaption};
@@ -177,9 +175,9 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
             outcome = {Result::Stay, kUnknownNameText, kProductCaption};
         } else if (TextCipher::EncryptText(systemKey, typedPassword + seal) != storedPassword) {
             user.failureCount = qMin(user.failureCount + 1, kMaxFailureCount);
-            FieldConversions::WriteLongBinary(
-                account, TextCipher::EncryptText(systemKey, QString::number(user.failureCount)),
-                QStringLiteral("errorTimes"));
+            FieldConversions::WriteLongBinary(account,
+                                              TextCipher::EncryptText(systemKey, QString::number(user.failureCount)),
+                                              QStringLiteral("errorTimes"));
             outcome = {Result::Stay, wrongPasswordText(user.failureCount), kProductCaption};
         } else {
             user.password = withoutSeal(TextCipher::DecryptText(systemKey, storedPassword));

@@ -19,8 +19,7 @@ bool remember(WindowStateRecord& record, const QString& name, const QString& sea
               RandomLetters& letters, const std::optional<QString>& salted)
 {
     for (int attempt = 0; attempt < kSaltTries; ++attempt) {
-        const QString candidate =
-            (attempt == 0 && salted) ? *salted : AccountText::SaltText(name, letters);
+        const QString candidate = (attempt == 0 && salted) ? *salted : AccountText::SaltText(name, letters);
         const QByteArray stored = TextCipher::EncryptText(systemKey, candidate + seal);
         // Salt letters do not change the length: a form too long now stays too long.
         if (stored.size() > kMaxStoredBytes)
@@ -45,8 +44,7 @@ std::optional<QString> recall(const WindowStateRecord& record, const QString& sy
 {
     if (record.saveName != WindowStateRecord::kYes)
         return std::nullopt;
-    return AccountText::UnsaltText(
-        AccountText::withoutSeal(TextCipher::DecryptText(systemKey, record.loginName)));
+    return AccountText::UnsaltText(AccountText::withoutSeal(TextCipher::DecryptText(systemKey, record.loginName)));
 }
 
 } // namespace RememberedName

@@ -12,9 +12,9 @@ struct UserRecord {
     int gender = 0;   // 0 男, 1 女, 2 保密
     int purview = 0;
     FieldConversions::DateTimeValue created;
-    FieldConversions::DateTimeValue lastLogin;  // before this login overwrote it
+    FieldConversions::DateTimeValue lastLogin; // before this login overwrote it
     FieldConversions::DateTimeValue lastLogout;
-    int loginTimes = 0;                         // before this login raised it
-    QString dataKey;  // the default key of every record
+    int loginTimes = 0; // before this login raised it
+    QString dataKey;    // the default key of every record
     int failureCount = 0;
 };

@@ -121,8 +121,7 @@ bool CDbConnection::CloseRecordset(Recordset& recordset)
     return true;
 }
 
-bool CDbConnection::OpenRecordset(Recordset& recordset, const QString& statement,
-                                  const std::vector<FieldValue>& values)
+bool CDbConnection::OpenRecordset(Recordset& recordset, const QString& statement, const std::vector<FieldValue>& values)
 {
     recordset.close();
     try {

@@ -128,10 +128,10 @@ void Recordset::update()
             marks.append(QStringLiteral("?"));
             values.push_back(value);
         }
-        const QString sql = columns.isEmpty()
-                                ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
-                                : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                      .arg(quoted(m_table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        const QString sql =
+            columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
+                              : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                    .arg(quoted(m_table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
         Statement insert(m_db, sql);
         insert.bindAll(values);
         insert.run();
@@ -181,8 +181,8 @@ Recordset::Row Recordset::readRow(qint64 rowId) const
     QStringList columns;
     for (const QString& origin : m_origins)
         columns.append(quoted(origin));
-    Statement query(m_db, QStringLiteral("SELECT %1 FROM %2 WHERE _rowid_=?")
-                              .arg(columns.join(QLatin1Char(',')), quoted(m_table)));
+    Statement query(
+        m_db, QStringLiteral("SELECT %1 FROM %2 WHERE _rowid_=?").arg(columns.join(QLatin1Char(',')), quoted(m_table)));
     query.bind(1, FieldValue(rowId));
     if (!query.step())
         throw DbError("the written row cannot be read back");

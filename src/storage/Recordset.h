@@ -59,11 +59,11 @@ private:
 
     bool m_open = false;
     sqlite3* m_db = nullptr;
-    QString m_table;           // empty when not updatable
-    QStringList m_columns;     // result column names
-    QStringList m_origins;     // table column each result column comes from (empty for expressions)
+    QString m_table;       // empty when not updatable
+    QStringList m_columns; // result column names
+    QStringList m_origins; // table column each result column comes from (empty for expressions)
     std::vector<Row> m_rows;
-    int m_position = -1;       // -1 before the first row; size() after the last
+    int m_position = -1; // -1 before the first row; size() after the last
     bool m_adding = false;
     std::vector<std::pair<int, FieldValue>> m_pending;
 };

@@ -59,10 +59,10 @@ bool fail(QString* error, const QString& text)
 
 QStringList defaultWeatherWords()
 {
-    return {QStringLiteral("晴"),   QStringLiteral("多云"),   QStringLiteral("阴"),   QStringLiteral("小雨"),
-            QStringLiteral("中雨"), QStringLiteral("大雨"),   QStringLiteral("暴雨"), QStringLiteral("阵雨"),
+    return {QStringLiteral("晴"),     QStringLiteral("多云"),   QStringLiteral("阴"),   QStringLiteral("小雨"),
+            QStringLiteral("中雨"),   QStringLiteral("大雨"),   QStringLiteral("暴雨"), QStringLiteral("阵雨"),
             QStringLiteral("雷阵雨"), QStringLiteral("雨夹雪"), QStringLiteral("小雪"), QStringLiteral("中雪"),
-            QStringLiteral("大雪"), QStringLiteral("雾"),     QStringLiteral("霾"),   QStringLiteral("大风"),
+            QStringLiteral("大雪"),   QStringLiteral("雾"),     QStringLiteral("霾"),   QStringLiteral("大风"),
             QStringLiteral("沙尘")};
 }
 

@@ -56,8 +56,8 @@ Build build(Recordset& rows, const QString& dataKey)
             TreeNodeData node;
             node.id = FieldConversions::toInt(rows.field(QStringLiteral("id")));
             const int rank = FieldConversions::toInt(rows.field(QStringLiteral("mRank")), 0);
-            node.caption =
-                TextCipher::DecryptText(cipher, dataKey, FieldConversions::ReadLongBinary(rows, QStringLiteral("mCaption")));
+            node.caption = TextCipher::DecryptText(cipher, dataKey,
+                                                   FieldConversions::ReadLongBinary(rows, QStringLiteral("mCaption")));
             const QString path = FieldConversions::toText(rows.field(QStringLiteral("parentId")));
             node.image = imageFor(path, rank);
 

@@ -96,10 +96,12 @@ std::optional<TreeCommands::Reference> TreeCommands::selectedRow(ModuleKind modu
 {
     const int id = m_state.selection(module).currentRecordId;
     Recordset rs;
-    if (id < 1 || !m_state.moduleConnection(module).OpenRecordset(
-                      rs, QStringLiteral("SELECT parentId, folderType, orderId FROM %1 WHERE id=? AND userId=?")
-                              .arg(moduleTable(module)),
-                      {id, m_state.user.id}) ||
+    if (id < 1 ||
+        !m_state.moduleConnection(module).OpenRecordset(
+            rs,
+            QStringLiteral("SELECT parentId, folderType, orderId FROM %1 WHERE id=? AND userId=?")
+                .arg(moduleTable(module)),
+            {id, m_state.user.id}) ||
         rs.isEof())
         return std::nullopt;
     return Reference{toText(rs.field(QStringLiteral("parentId"))), toInt(rs.field(QStringLiteral("folderType")), 0),
@@ -150,7 +152,8 @@ TreeCommands::AddOutcome TreeCommands::add(AddKind kind)
         QString path;
         int folderType = 0;
         if (kind == AddKind::Record) {
-            const FolderPath::RecordPlacement placement = FolderPath::MakeRecordPath(reference.path, reference.folderType);
+            const FolderPath::RecordPlacement placement =
+                FolderPath::MakeRecordPath(reference.path, reference.folderType);
             if (!placement.ok)
                 return refused(texts->failure);
             path = placement.path;

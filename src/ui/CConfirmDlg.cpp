@@ -8,8 +8,8 @@
 #include "ui/DialogUnits.h"
 #include "ui/Skin.h"
 
-CConfirmDlg::CConfirmDlg(const QString& message, int inputFlag, const QString& okCaption,
-                         const QString& cancelCaption, QWidget* parent)
+CConfirmDlg::CConfirmDlg(const QString& message, int inputFlag, const QString& okCaption, const QString& cancelCaption,
+                         QWidget* parent)
     : QDialog(parent), m_inputFlag(inputFlag), m_messageLabel(new QLabel(this)), m_inputEdit(new QLineEdit(this)),
       m_okButton(new QPushButton(this)), m_cancelButton(new QPushButton(this))
 {
