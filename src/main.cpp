@@ -1,6 +1,9 @@
 // Tiv: a personal information manager whose documents, diary and passwords live encrypted in one
 // database file in the working directory.
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "app/CTivApp.h"
 #include "app/TivResources.h"
@@ -14,6 +17,13 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Tiv"));
     QApplication::setApplicationDisplayName(QStringLiteral("澄岳个人信息管理安全版"));
     QApplication::setFont(Skin::uiFont(10));
+    // The program speaks Chinese whatever the system locale: dates in the Chinese form, and Qt's
+    // own buttons ("确定", "取消") in Chinese too.
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslator);
     TivResources::init();
     QApplication::setWindowIcon(TivResources::icon(QStringLiteral("tiv")));
 

@@ -10,7 +10,7 @@ build_packages=(
     libsqlcipher-dev sqlcipher sqlite3
     libssl-dev libbenchmark-dev
 )
-run_packages=(fonts-noto-cjk)
+run_packages=(fonts-noto-cjk qt6-translations-l10n)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = run ]; then

@@ -17,5 +17,7 @@ public:
     void showMessage(const QString& text, const QString& caption) override;
 
 private:
+    QWidget* owner() const;
+
     QWidget* m_parent;
 };
