@@ -76,6 +76,8 @@ CMainFrame::CMainFrame(AppState& state, Prompter& prompter, QWidget* parent)
 
     connect(m_indexView, &CIndexView::statusMessage, this, &CMainFrame::setStatusText);
     connect(m_tivView, &CTivView::statusMessage, this, &CMainFrame::setStatusText);
+    m_indexView->initialUpdate();
+    m_tivView->initialUpdate();
 
     m_clockTimer = new QTimer(this);
     m_clockTimer->setObjectName(QStringLiteral("clockTimer"));

@@ -28,8 +28,12 @@ CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
         panel->hide();
         m_modulePanels[i] = panel;
     }
-    refreshSummary();
     setWhatsThis(QStringLiteral("编辑区：显示并编辑在文件夹树中选中的记录；首页显示帐户的登录信息。"));
+}
+
+void CTivView::initialUpdate()
+{
+    refreshSummary();
 }
 
 void CTivView::refreshSummary()

@@ -19,6 +19,9 @@ class CTivView final : public QWidget {
 public:
     CTivView(AppState& state, Prompter& prompter, QWidget* parent = nullptr);
 
+    // Runs once when the main window is ready to hear the view's status texts.
+    void initialUpdate();
+
     // Lays the view out for the current module; nothing when it is the module laid out last, so
     // the controls of a module keep what they show.
     void switchModule();

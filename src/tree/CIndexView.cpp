@@ -1,10 +1,14 @@
 #include "tree/CIndexView.h"
 
+#include <QHash>
 #include <QLabel>
 #include <QResizeEvent>
+#include <QTreeWidgetItemIterator>
 
 #include "app/AppState.h"
 #include "app/TivResources.h"
+#include "storage/Recordset.h"
+#include "tree/ModuleTree.h"
 #include "tree/IndexTree.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
@@ -18,6 +22,20 @@ const QString kCaptionStyle = QStringLiteral(
     " color: rgb(44, 86, 86);"
     " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7fbfd, stop:0.55 #e3eef4, stop:1 #cfe1ea);"
     " border: none; border-bottom: 1px solid #9fbccb; padding-left: 2px; }");
+
+// Node data: the row's id, and its image, which also tells folders from records.
+constexpr int kIdRole = Qt::UserRole;
+constexpr int kImageRole = Qt::UserRole + 1;
+
+int idOf(const QTreeWidgetItem* item)
+{
+    return item ? item->data(0, kIdRole).toInt() : 0;
+}
+
+bool isFolder(const QTreeWidgetItem* item)
+{
+    return ModuleTree::isFolderImage(item->data(0, kImageRole).toInt());
+}
 
 QString moduleName(ModuleKind module)
 {
@@ -59,6 +77,8 @@ CIndexView::CIndexView(AppState& state, Prompter& prompter, QWidget* parent)
         tree->setFont(Skin::uiFont(10));
         tree->hide(); // nothing is visible until the main window picks a module
         m_trees[i] = tree;
+        const ModuleKind module = kAllModules[i];
+        connect(tree, &QTreeWidget::itemSelectionChanged, this, [this, module] { onSelectionChanged(module); });
     }
     loadImages();
     setWhatsThis(QStringLiteral("文件夹树：显示当前模块的文件夹和记录。选中一项，右边即显示该记录。"));
@@ -118,11 +138,231 @@ void CIndexView::resizeEvent(QResizeEvent* event)
         tree->setGeometry(0, kCaptionHeight - 1, size.width() - 1, size.height() - (kCaptionHeight - 1));
 }
 
-void CIndexView::addSiblingFolder() {}
-void CIndexView::addChildFolder() {}
-void CIndexView::addRecord() {}
-void CIndexView::deleteSelected() {}
-void CIndexView::moveToTop() {}
-void CIndexView::moveUp() {}
-void CIndexView::moveDown() {}
-void CIndexView::moveToBottom() {}
+void CIndexView::initialUpdate()
+{
+    for (ModuleKind module : kAllModules)
+        LoadModuleTree(module);
+    m_state.currentModule = ModuleKind::None;
+}
+
+void CIndexView::LoadModuleTree(ModuleKind module)
+{
+    fill(module, {}, 0);
+}
+
+void CIndexView::ReloadCurrentTree()
+{
+    const ModuleKind module = m_state.currentModule;
+    if (module == ModuleKind::None)
+        return;
+    QSet<int> expanded;
+    for (QTreeWidgetItemIterator it(tree(module)); *it; ++it) {
+        if ((*it)->isExpanded())
+            expanded.insert(idOf(*it));
+    }
+    fill(module, expanded, m_state.selection(module).currentRecordId);
+}
+
+void CIndexView::fill(ModuleKind module, const QSet<int>& expandedIds, int selectId)
+{
+    Recordset rows;
+    if (!ModuleTree::OpenModuleRows(m_state, module, rows)) {
+        m_prompter.showMessage(ModuleTree::openFailedText(module), QStringLiteral("澄岳个人信息管理安全版"));
+        return;
+    }
+    m_state.currentModule = module;
+    const ModuleTree::Build build = ModuleTree::build(rows, m_state.user.dataKey);
+    CDbConnection::CloseRecordset(rows);
+
+    QTreeWidget* widget = tree(module);
+    const auto& images = m_images[moduleIndex(module)];
+    // Emptying and filling the tree is no change of selection: the current record stays current
+    // and the editor keeps showing it.
+    const QSignalBlocker quiet(widget);
+    widget->setUpdatesEnabled(false);
+    widget->clear();
+    // Nodes are linked while they are detached and handed to the tree in one go, which keeps a
+    // large tree quick to build.
+    QHash<int, QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(build.nodes.size()));
+    QList<QTreeWidgetItem*> topLevel;
+    for (const TreeNodeData& node : build.nodes) {
+        auto* item = new QTreeWidgetItem(QStringList{node.caption});
+        item->setIcon(0, images[static_cast<std::size_t>(node.image)]);
+        item->setData(0, kIdRole, node.id);
+        item->setData(0, kImageRole, node.image);
+        QTreeWidgetItem* parent = node.parentId != 0 ? items.value(node.parentId) : nullptr;
+        if (parent)
+            parent->addChild(item);
+        else
+            topLevel.append(item);
+        items.insert(node.id, item);
+    }
+    widget->addTopLevelItems(topLevel);
+    for (int id : expandedIds) {
+        if (QTreeWidgetItem* item = items.value(id))
+            item->setExpanded(true);
+    }
+    if (QTreeWidgetItem* item = items.value(selectId)) {
+        widget->setCurrentItem(item);
+        widget->scrollToItem(item);
+    }
+    widget->setUpdatesEnabled(true);
+    if (build.readError)
+        Q_EMIT statusMessage(ModuleTree::buildFailedText(module));
+}
+
+void CIndexView::RenameSelectedNode(const QString& caption)
+{
+    if (m_state.currentModule == ModuleKind::None)
+        return;
+    if (QTreeWidgetItem* item = selectedItem(m_state.currentModule))
+        item->setText(0, caption);
+}
+
+void CIndexView::onSelectionChanged(ModuleKind module)
+{
+    m_state.selection(module).currentRecordId = idOf(selectedItem(module));
+    Q_EMIT recordSelected(module);
+}
+
+QTreeWidgetItem* CIndexView::selectedItem(ModuleKind module) const
+{
+    const QList<QTreeWidgetItem*> selected = tree(module)->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.first();
+}
+
+QTreeWidgetItem* CIndexView::findItem(ModuleKind module, int id) const
+{
+    for (QTreeWidgetItemIterator it(tree(module)); *it; ++it) {
+        if (idOf(*it) == id)
+            return *it;
+    }
+    return nullptr;
+}
+
+void CIndexView::select(ModuleKind module, QTreeWidgetItem* item)
+{
+    QTreeWidget* widget = tree(module);
+    {
+        // Removing the old node may already have moved the tree's own selection; the notification
+        // below goes out exactly once either way.
+        const QSignalBlocker quiet(widget);
+        widget->clearSelection();
+        widget->setCurrentItem(item);
+        if (item)
+            widget->scrollToItem(item);
+    }
+    onSelectionChanged(module);
+}
+
+void CIndexView::runAdd(TreeCommands::AddOutcome (TreeCommands::*add)())
+{
+    TreeCommands commands(m_state, m_prompter);
+    const TreeCommands::AddOutcome outcome = (commands.*add)();
+    if (!outcome.statusText.isEmpty())
+        Q_EMIT statusMessage(outcome.statusText);
+    if (!outcome.added)
+        return;
+    const ModuleKind module = m_state.currentModule;
+    QTreeWidgetItem* selected = selectedItem(module);
+    QTreeWidgetItem* parent = nullptr;
+    if (outcome.parent == TreeCommands::NodeParent::Selected)
+        parent = selected;
+    else if (outcome.parent == TreeCommands::NodeParent::SelectedParent && selected)
+        parent = selected->parent();
+    auto* item = new QTreeWidgetItem(QStringList{outcome.caption});
+    item->setIcon(0, treeImage(module, outcome.image));
+    item->setData(0, kIdRole, outcome.id);
+    item->setData(0, kImageRole, outcome.image);
+    // A loaded tree shows a folder's subfolders before its records, and a new row is the last of
+    // its kind there; putting it in that place now keeps the tree the same after the next load.
+    QTreeWidget* widget = tree(module);
+    const int siblings = parent ? parent->childCount() : widget->topLevelItemCount();
+    int position = siblings;
+    if (isFolder(item)) {
+        position = 0;
+        while (position < siblings && isFolder(parent ? parent->child(position) : widget->topLevelItem(position)))
+            ++position;
+    }
+    if (parent) {
+        parent->insertChild(position, item);
+        parent->setExpanded(true);
+    } else {
+        widget->insertTopLevelItem(position, item);
+    }
+    select(module, item);
+}
+
+void CIndexView::addSiblingFolder()
+{
+    runAdd(&TreeCommands::AddSiblingFolder);
+}
+
+void CIndexView::addChildFolder()
+{
+    runAdd(&TreeCommands::AddChildFolder);
+}
+
+void CIndexView::addRecord()
+{
+    runAdd(&TreeCommands::AddRecord);
+}
+
+void CIndexView::deleteSelected()
+{
+    const ModuleKind module = m_state.currentModule;
+    if (module == ModuleKind::None)
+        return;
+    QTreeWidgetItem* selected = findItem(module, m_state.selection(module).currentRecordId);
+    TreeCommands commands(m_state, m_prompter);
+    const TreeCommands::DeleteOutcome outcome = commands.DeleteSelected();
+    if (!outcome.statusText.isEmpty())
+        Q_EMIT statusMessage(outcome.statusText);
+    if (!outcome.deleted) {
+        // Whatever went wrong, the tree shows what the database holds.
+        ReloadCurrentTree();
+        return;
+    }
+    if (!selected) {
+        ReloadCurrentTree();
+        return;
+    }
+    // Afterwards the parent is selected; for a top-level node, the first top-level node left.
+    QTreeWidgetItem* next = selected->parent();
+    QTreeWidget* widget = tree(module);
+    {
+        const QSignalBlocker quiet(widget);
+        delete selected;
+    }
+    if (!next)
+        next = widget->topLevelItem(0);
+    select(module, next);
+}
+
+void CIndexView::runMove(bool (TreeCommands::*move)())
+{
+    TreeCommands commands(m_state, m_prompter);
+    (commands.*move)();
+    ReloadCurrentTree();
+}
+
+void CIndexView::moveToTop()
+{
+    runMove(&TreeCommands::MoveToTop);
+}
+
+void CIndexView::moveUp()
+{
+    runMove(&TreeCommands::MoveUp);
+}
+
+void CIndexView::moveDown()
+{
+    runMove(&TreeCommands::MoveDown);
+}
+
+void CIndexView::moveToBottom()
+{
+    runMove(&TreeCommands::MoveToBottom);
+}

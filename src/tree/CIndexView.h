@@ -1,15 +1,18 @@
 #pragma once
 
 #include <QIcon>
+#include <QSet>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 
 #include "storage/ModuleKind.h"
+#include "tree/TreeCommands.h"
 
 class QLabel;
 class QTreeWidget;
+class QTreeWidgetItem;
 class Prompter;
 struct AppState;
 
@@ -24,6 +27,18 @@ public:
     static constexpr int kCaptionHeight = 29;
 
     CIndexView(AppState& state, Prompter& prompter, QWidget* parent = nullptr);
+
+    // Loads the three trees, then leaves no module current. Runs once, when the main window is
+    // ready to hear the pane's status texts.
+    void initialUpdate();
+
+    // Rebuilds one module's tree from its rows; leaves that module current.
+    void LoadModuleTree(ModuleKind module);
+    // Rebuilds the current module's tree, keeping the open folders open and the current record
+    // selected; nothing on the home page.
+    void ReloadCurrentTree();
+    // Gives the selected node of the current module's tree a new caption (after a record save).
+    void RenameSelectedNode(const QString& caption);
 
     // The caption band's text (control 4006).
     void setCaption(const QString& caption);
@@ -40,8 +55,7 @@ public:
     static inline const QString kHomeCaption = QStringLiteral(" 管理中心");
 
 public slots:
-    // The folder and record commands of the edit menu. The tree operations behind them arrive with
-    // the tree loading; until then there is nothing in the trees to act on.
+    // The folder and record commands of the edit menu, on the current module's tree.
     void addSiblingFolder();
     void addChildFolder();
     void addRecord();
@@ -54,12 +68,21 @@ public slots:
 signals:
     // An outcome text for the message pane of the main window's status bar.
     void statusMessage(const QString& text);
+    // The selection of a module's tree changed; its CurrentRecordId holds the new node (0: none).
+    void recordSelected(ModuleKind module);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     void loadImages();
+    void onSelectionChanged(ModuleKind module);
+    void fill(ModuleKind module, const QSet<int>& expandedIds, int selectId);
+    QTreeWidgetItem* selectedItem(ModuleKind module) const;
+    QTreeWidgetItem* findItem(ModuleKind module, int id) const;
+    void select(ModuleKind module, QTreeWidgetItem* item);
+    void runAdd(TreeCommands::AddOutcome (TreeCommands::*add)());
+    void runMove(bool (TreeCommands::*move)());
 
     AppState& m_state;
     Prompter& m_prompter;

@@ -39,6 +39,11 @@ Build build(Recordset& rows, const QString& dataKey);
 
 // The image of a row of the given path and mark.
 int imageFor(const QString& path, int rank);
+// Whether an image is one of the folder images.
+inline bool isFolderImage(int image)
+{
+    return image % kMarked != kRecord;
+}
 
 // "读取文档管理数据失败,请检查程序的完整性!" and its siblings: the rows could not be opened.
 QString openFailedText(ModuleKind module);
