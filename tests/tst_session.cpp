@@ -13,24 +13,13 @@
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "support/ModalDriver.h"
+#include "support/SessionScript.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 const QString kName = QStringLiteral("张三");
 const QString kPassword = QStringLiteral("secret-1");
-
-// Logs in with the given password and checks that the remembered name was offered.
-std::function<void(QWidget*)> loginWith(const QString& password, FixedClock& clock)
-{
-    return [password, &clock](QWidget* login) {
-        QCOMPARE(ModalDriver::text(login, "userNameEdit"), kName);
-        QVERIFY(ModalDriver::isChecked(login, "rememberCheckBox"));
-        ModalDriver::setText(login, "passwordEdit", password);
-        clock.advanceMs(2000); // past the re-login interval
-        ModalDriver::click(login, "okButton");
-    };
-}
 
 QString lastLogout()
 {
@@ -60,13 +49,8 @@ private slots:
 
         {
             ModalDriver driver;
-            driver.expect("CInitAdmin", [](QWidget* dialog) {
-                ModalDriver::setText(dialog, "userNameEdit", kName);
-                ModalDriver::setText(dialog, "passwordEdit", kPassword);
-                ModalDriver::setText(dialog, "confirmEdit", kPassword);
-                ModalDriver::click(dialog, "saveButton");
-            });
-            driver.expect("CLogin", loginWith(kPassword, clock));
+            SessionScript::expectFirstRun(driver, kName, kPassword);
+            SessionScript::expectLogin(driver, kName, kPassword, clock);
             CTivApp app(clock, letters, &prompter);
             QVERIFY(app.InitInstance());
             QVERIFY2(driver.finished(), qPrintable(driver.pendingStep()));
@@ -96,11 +80,9 @@ private slots:
         prompter.messages.clear();
         {
             ModalDriver driver;
-            driver.expect("CLogin", [&clock](QWidget* login) {
-                for (int attempt = 1; attempt <= 3; ++attempt)
-                    loginWith(QStringLiteral("wrong-%1").arg(attempt), clock)(login);
-                ModalDriver::click(login, "cancelButton");
-            });
+            for (int attempt = 1; attempt <= 3; ++attempt)
+                SessionScript::expectLogin(driver, kName, QStringLiteral("wrong-%1").arg(attempt), clock);
+            driver.expect("CLogin", [](QWidget* login) { ModalDriver::click(login, "cancelButton"); });
             CTivApp app(clock, letters, &prompter);
             QVERIFY(!app.InitInstance());
             QVERIFY(driver.finished());
@@ -113,10 +95,8 @@ private slots:
         prompter.messages.clear();
         {
             ModalDriver driver;
-            driver.expect("CLogin", [&clock](QWidget* login) {
-                loginWith(QStringLiteral("wrong-4"), clock)(login);
-                ModalDriver::click(login, "cancelButton");
-            });
+            SessionScript::expectLogin(driver, kName, QStringLiteral("wrong-4"), clock);
+            driver.expect("CLogin", [](QWidget* login) { ModalDriver::click(login, "cancelButton"); });
             CTivApp app(clock, letters, &prompter);
             QVERIFY(!app.InitInstance());
             app.ExitInstance();
