@@ -1,12 +1,88 @@
 #include "records/CTivView.h"
 
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QResizeEvent>
+
+#include <algorithm>
+#include <optional>
 
 #include "app/AppState.h"
 #include "records/AccountSummary.h"
+#include "records/CMyRichEdit.h"
+#include "records/FormatBar.h"
+#include "records/WeatherList.h"
+#include "storage/Clock.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
+
+namespace {
+
+// A view this small is on its way to being shown or hidden; it keeps its last arrangement.
+constexpr int kSmallestWidth = 50;
+constexpr int kSmallestHeight = 30;
+
+// Between the summary and the editor of the documents and the diary.
+constexpr int kFormatBarTop = 84;
+constexpr int kFormatBarHeight = 24;
+constexpr int kEditorTop = 109;
+
+constexpr QRect kDateGeometry{1, 3, 95, 25};
+constexpr QRect kWeatherGeometry{98, 3, 80, 25};
+constexpr int kWeatherDropDownHeight = 90;
+constexpr int kDairyCaptionLeft = 178;
+
+constexpr int kProtectionHeight = 25;
+
+constexpr QColor kRankText{255, 69, 0};
+
+QLabel* newLabel(const QString& text, const QString& name, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Drawn on the view's background, in the one label colour the view hands down.
+    label->setAutoFillBackground(false);
+    return label;
+}
+
+QLineEdit* newCaptionEdit(const QString& name, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    QFont font = Skin::uiFont(12);
+    font.setBold(true);
+    edit->setFont(font);
+    return edit;
+}
+
+QLineEdit* newLineEdit(const QString& name, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+QPlainTextEdit* newTextEdit(const QString& name, QWidget* parent)
+{
+    auto* edit = new QPlainTextEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+CMyRichEdit* newRichEdit(const QString& name, QWidget* parent)
+{
+    auto* edit = new CMyRichEdit(parent);
+    edit->setObjectName(name);
+    return edit;
+}
+
+} // namespace
 
 CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
     : QWidget(parent), m_state(state), m_prompter(prompter), m_summaryLabel(new QLabel(this))
@@ -16,29 +92,161 @@ CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
     setMinimumWidth(100);
 
     m_summaryLabel->setObjectName(QStringLiteral("summaryLabel"));
+    m_summaryLabel->setText(QStringLiteral("登录信息"));
     m_summaryLabel->setWordWrap(true);
     m_summaryLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_summaryLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
+    // Each module's controls stand on a panel as large as the view, so the view's coordinates are
+    // theirs and one call shows or hides a whole module.
     const std::array<QString, 3> names = {QStringLiteral("filePanel"), QStringLiteral("dairyPanel"),
                                           QStringLiteral("pwdPanel")};
+    const std::array<QString, 3> prefixes = {QStringLiteral("file"), QStringLiteral("dairy"), QStringLiteral("pwd")};
     for (std::size_t i = 0; i < m_modulePanels.size(); ++i) {
         auto* panel = new QWidget(this);
         panel->setObjectName(names[i]);
         panel->hide();
         m_modulePanels[i] = panel;
     }
+    buildFileForm(m_modulePanels[moduleIndex(ModuleKind::File)]);
+    buildDairyForm(m_modulePanels[moduleIndex(ModuleKind::Dairy)]);
+    buildPwdForm(m_modulePanels[moduleIndex(ModuleKind::Pwd)]);
+    for (ModuleKind module : kAllModules) {
+        const std::size_t i = moduleIndex(module);
+        m_protection[i] = buildProtectionSet(m_modulePanels[i], prefixes[i]);
+    }
+
+    // Shared by the documents and the diary, above both panels.
+    m_formatBar = new FormatBar(this);
+    m_formatBar->hide();
+
     setWhatsThis(QStringLiteral("编辑区：显示并编辑在文件夹树中选中的记录；首页显示帐户的登录信息。"));
+}
+
+void CTivView::buildFileForm(QWidget* panel)
+{
+    m_file.caption = newCaptionEdit(QStringLiteral("fileCaptionEdit"), panel);
+    m_file.summaryLabel = newLabel(QStringLiteral(" 提要:"), QStringLiteral("fileSummaryLabel"), panel);
+    m_file.summary = newTextEdit(QStringLiteral("fileSummaryEdit"), panel);
+    m_file.content = newRichEdit(QStringLiteral("fileContentEdit"), panel);
+}
+
+void CTivView::buildDairyForm(QWidget* panel)
+{
+    m_dairy.date = new QDateEdit(m_state.clock.now().date(), panel);
+    m_dairy.date->setObjectName(QStringLiteral("dairyDateEdit"));
+    m_dairy.date->setCalendarPopup(true);
+    m_dairy.date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    m_dairy.date->setGeometry(kDateGeometry);
+
+    m_dairy.weather = new QComboBox(panel);
+    m_dairy.weather->setObjectName(QStringLiteral("weatherCombo"));
+    m_dairy.weather->setEditable(true);
+    // A weather typed by the user is the entry's weather, not a new word of the list.
+    m_dairy.weather->setInsertPolicy(QComboBox::NoInsert);
+    m_dairy.weather->setGeometry(kWeatherGeometry);
+
+    m_dairy.caption = newCaptionEdit(QStringLiteral("dairyCaptionEdit"), panel);
+    m_dairy.summaryLabel = newLabel(QStringLiteral(" 提要;"), QStringLiteral("dairySummaryLabel"), panel);
+    m_dairy.summary = newTextEdit(QStringLiteral("dairySummaryEdit"), panel);
+    m_dairy.content = newRichEdit(QStringLiteral("dairyContentEdit"), panel);
+}
+
+void CTivView::buildPwdForm(QWidget* panel)
+{
+    m_pwd.caption = newCaptionEdit(QStringLiteral("pwdCaptionEdit"), panel);
+    const std::array<std::pair<QString, QString>, 4> labels = {{
+        {QStringLiteral("帐户名称："), QStringLiteral("pwdUserNameLabel")},
+        {QStringLiteral("帐户密码："), QStringLiteral("pwdPasswordLabel")},
+        {QStringLiteral("地址信息："), QStringLiteral("pwdUrlLabel")},
+        {QStringLiteral("备注："), QStringLiteral("pwdIntroLabel")},
+    }};
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        m_pwd.labels[i] = newLabel(labels[i].first, labels[i].second, panel);
+    m_pwd.userName = newLineEdit(QStringLiteral("pwdUserNameEdit"), panel);
+    // The password box is there to show the password: the edit does not mask it.
+    m_pwd.password = newLineEdit(QStringLiteral("pwdPasswordEdit"), panel);
+    m_pwd.url = newLineEdit(QStringLiteral("pwdUrlEdit"), panel);
+    m_pwd.intro = newTextEdit(QStringLiteral("pwdIntroEdit"), panel);
+}
+
+CTivView::ProtectionSet CTivView::buildProtectionSet(QWidget* panel, const QString& prefix)
+{
+    ProtectionSet set;
+    set.rank = new QCheckBox(QStringLiteral("重要"), panel);
+    set.rank->setObjectName(prefix + QStringLiteral("RankCheck"));
+    QPalette rankPalette = set.rank->palette();
+    rankPalette.setColor(QPalette::WindowText, kRankText);
+    set.rank->setPalette(rankPalette);
+
+    set.customKey = new QCheckBox(QStringLiteral("自设密钥值："), panel);
+    set.customKey->setObjectName(prefix + QStringLiteral("KeyCheck"));
+    set.keyEdit = newLineEdit(prefix + QStringLiteral("KeyEdit"), panel);
+    set.keyEdit->setEnabled(false);
+    set.strengthen = new QCheckBox(QStringLiteral("强化密钥安全性"), panel);
+    set.strengthen->setObjectName(prefix + QStringLiteral("StrengthenCheck"));
+    set.strengthen->setEnabled(false);
+
+    // Clicks only: a record load sets the boxes without these reactions.
+    QLineEdit* keyEdit = set.keyEdit;
+    QCheckBox* strengthen = set.strengthen;
+    connect(set.customKey, &QCheckBox::clicked, this, [keyEdit, strengthen](bool checked) {
+        keyEdit->setEnabled(checked);
+        strengthen->setEnabled(checked);
+    });
+    connect(set.strengthen, &QCheckBox::clicked, this, [this](bool checked) {
+        if (checked)
+            m_prompter.showMessage(kStrengthenWarning, QString());
+    });
+    return set;
 }
 
 void CTivView::initialUpdate()
 {
+    fillWeatherList();
     refreshSummary();
+}
+
+void CTivView::fillWeatherList()
+{
+    const std::optional<QStringList> words = WeatherList::load(m_state.mainConnection);
+    if (!words) {
+        // The user can still type a weather.
+        Q_EMIT statusMessage(WeatherList::kLoadFailedText);
+        return;
+    }
+    m_dairy.weather->addItems(*words);
+    // The list offers the words; it chooses none of them.
+    m_dairy.weather->setCurrentIndex(-1);
+    fitWeatherDropDown();
+}
+
+void CTivView::fitWeatherDropDown()
+{
+    QComboBox* weather = m_dairy.weather;
+    int rowHeight = weather->count() > 0 ? weather->view()->sizeHintForRow(0) : 0;
+    if (rowHeight <= 0)
+        rowHeight = weather->fontMetrics().height() + 4;
+    weather->setMaxVisibleItems(std::max(1, kWeatherDropDownHeight / rowHeight));
 }
 
 void CTivView::refreshSummary()
 {
     m_summaryLabel->setText(AccountSummary::text(m_state.user));
+}
+
+CMyRichEdit* CTivView::contentEditor(ModuleKind module) const
+{
+    switch (module) {
+    case ModuleKind::File:
+        return m_file.content;
+    case ModuleKind::Dairy:
+        return m_dairy.content;
+    case ModuleKind::Pwd:
+    case ModuleKind::None:
+        break;
+    }
+    return nullptr;
 }
 
 void CTivView::switchModule()
@@ -51,9 +259,13 @@ void CTivView::switchModule()
 
 void CTivView::applyLayout()
 {
+    m_formatBar->setVisible(contentEditor(m_laidOut) != nullptr);
+    m_formatBar->setEditor(contentEditor(m_laidOut));
     m_summaryLabel->setVisible(m_laidOut == ModuleKind::None);
     for (ModuleKind module : kAllModules)
         m_modulePanels[moduleIndex(module)]->setVisible(module == m_laidOut);
+    if (m_laidOut == ModuleKind::Dairy)
+        fitWeatherDropDown();
     arrange(size());
 }
 
@@ -65,12 +277,43 @@ void CTivView::resizeEvent(QResizeEvent* event)
 
 void CTivView::arrange(const QSize& size)
 {
-    // A view squeezed to almost nothing keeps its last arrangement.
-    if (size.width() <= 50 && size.height() <= 30)
+    const int w = size.width();
+    const int h = size.height();
+    if (w <= kSmallestWidth && h <= kSmallestHeight)
         return;
-    m_summaryLabel->setGeometry(10, 20, size.width() - 20, 80);
+    // Every module is arranged, shown or not, so a module switch finds its controls in place.
+    m_summaryLabel->setGeometry(10, 20, w - 20, 80);
     for (QWidget* panel : m_modulePanels)
-        panel->setGeometry(0, 0, size.width(), size.height());
+        panel->setGeometry(0, 0, w, h);
+    m_formatBar->setGeometry(1, kFormatBarTop, w - 3, kFormatBarHeight);
+
+    m_file.caption->setGeometry(1, 2, w - 2, 29);
+    m_file.summaryLabel->setGeometry(1, 33, 50, 25);
+    m_file.summary->setGeometry(55, 33, w - 56, 50);
+    m_file.content->setGeometry(1, kEditorTop, w - 3, h - 138);
+
+    m_dairy.caption->setGeometry(kDairyCaptionLeft, 2, w - 179, 28);
+    m_dairy.summaryLabel->setGeometry(1, 33, 50, 30);
+    m_dairy.summary->setGeometry(60, 33, w - 61, 50);
+    m_dairy.content->setGeometry(1, kEditorTop, w - 2, h - 138);
+
+    m_pwd.caption->setGeometry(1, 2, w - 2, 30);
+    const std::array<QLineEdit*, 3> rows = {m_pwd.userName, m_pwd.password, m_pwd.url};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int y = 55 + 35 * static_cast<int>(i);
+        m_pwd.labels[i]->setGeometry(1, y, 80, 30);
+        rows[i]->setGeometry(81, y, w - 83, 30);
+    }
+    m_pwd.labels[3]->setGeometry(1, 160, 80, 30);
+    m_pwd.intro->setGeometry(81, 160, w - 83, h - 190);
+
+    const int row = h - kProtectionHeight;
+    for (const ProtectionSet& set : m_protection) {
+        set.rank->setGeometry(10, row, 55, kProtectionHeight);
+        set.customKey->setGeometry(71, row, 100, kProtectionHeight);
+        set.keyEdit->setGeometry(175, row, 200, kProtectionHeight);
+        set.strengthen->setGeometry(380, row, 120, kProtectionHeight);
+    }
 }
 
 void CTivView::saveRecord() {}

@@ -18,6 +18,8 @@ void applyDialogSkin(QWidget* dialog)
     QPalette palette = dialog->palette();
     palette.setColor(QPalette::Window, kDialogBackground);
     palette.setColor(QPalette::WindowText, kLabelText);
+    // A disabled check box or label must still look disabled.
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, kDisabledText);
     dialog->setPalette(palette);
     dialog->setAutoFillBackground(true);
 }

@@ -11,6 +11,7 @@ namespace Skin {
 
 inline constexpr QColor kDialogBackground{244, 248, 252};
 inline constexpr QColor kLabelText{54, 81, 107};
+inline constexpr QColor kDisabledText{150, 160, 170};
 inline constexpr QColor kConfirmText{0x33, 0x66, 0x66};
 
 // "幼圆" at the given point size; the font database falls back to a CJK font where it is missing.

@@ -1,0 +1,453 @@
+// The editor view: its four layouts, the arrangement, the protection boxes, the weather list and the
+// formatting bar on the editor of the current module.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QFontDatabase>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextEdit>
+#include <QTimer>
+#include <QtTest>
+
+#include <map>
+
+#include "records/CTivView.h"
+#include "storage/Schema.h"
+#include "support/ModalDriver.h"
+#include "support/TestState.h"
+#include "ui/Skin.h"
+
+namespace {
+
+const QStringList kFileControls = {"fileCaptionEdit", "fileSummaryLabel", "fileSummaryEdit", "fileContentEdit",
+                                   "fileRankCheck",   "fileKeyCheck",     "fileKeyEdit",     "fileStrengthenCheck"};
+const QStringList kDairyControls = {"dairyDateEdit",    "weatherCombo",        "dairyCaptionEdit", "dairySummaryLabel",
+                                    "dairySummaryEdit", "dairyContentEdit",    "dairyRankCheck",   "dairyKeyCheck",
+                                    "dairyKeyEdit",     "dairyStrengthenCheck"};
+const QStringList kPwdControls = {"pwdCaptionEdit",    "pwdUserNameLabel", "pwdPasswordLabel", "pwdUrlLabel",
+                                  "pwdIntroLabel",     "pwdUserNameEdit",  "pwdPasswordEdit",  "pwdUrlEdit",
+                                  "pwdIntroEdit",      "pwdRankCheck",     "pwdKeyCheck",      "pwdKeyEdit",
+                                  "pwdStrengthenCheck"};
+const QStringList kBarControls = {"fontCombo",       "sizeCombo",        "boldButton",        "italicButton",
+                                  "underlineButton", "alignLeftButton",  "alignCenterButton", "alignRightButton",
+                                  "colorButton",     "fontDialogButton", "undoButton",        "redoButton",
+                                  "copyButton",      "cutButton",        "pasteButton"};
+
+struct View {
+    TestState test;
+    CTivView view{test.state(), test.prompter()};
+
+    explicit View(ModuleKind module = ModuleKind::None)
+    {
+        view.resize(640, 480);
+        view.show();
+        switchTo(module);
+    }
+    void switchTo(ModuleKind module)
+    {
+        test.state().currentModule = module;
+        view.switchModule();
+    }
+    template <class T = QWidget> T* find(const QString& name) const
+    {
+        T* widget = view.findChild<T*>(name);
+        if (!widget)
+            qFatal("no control %s", qPrintable(name));
+        return widget;
+    }
+    QTextEdit* editor(ModuleKind module) const
+    {
+        return find<QTextEdit>(module == ModuleKind::File ? "fileContentEdit" : "dairyContentEdit");
+    }
+    QStringList visibleControls() const
+    {
+        QStringList visible;
+        for (const QStringList* names : {&kFileControls, &kDairyControls, &kPwdControls, &kBarControls})
+            for (const QString& name : *names)
+                if (find(name)->isVisible())
+                    visible << name;
+        if (find("summaryLabel")->isVisible())
+            visible << "summaryLabel";
+        return visible;
+    }
+};
+
+QRect inView(const QWidget* widget, const QWidget* view)
+{
+    return QRect(widget->mapTo(view, QPoint(0, 0)), widget->size());
+}
+
+QTextCharFormat formatAt(QTextEdit* editor, int position)
+{
+    QTextCursor cursor(editor->document());
+    cursor.setPosition(position);
+    return cursor.charFormat();
+}
+
+} // namespace
+
+class TivViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void eachLayoutShowsItsModuleOnly()
+    {
+        View v;
+        const std::map<ModuleKind, QStringList> expected = {
+            {ModuleKind::None, {"summaryLabel"}},
+            {ModuleKind::File, kFileControls + kBarControls},
+            {ModuleKind::Dairy, kDairyControls + kBarControls},
+            {ModuleKind::Pwd, kPwdControls},
+        };
+        QCOMPARE(v.visibleControls(), expected.at(ModuleKind::None));
+        for (ModuleKind module : {ModuleKind::File, ModuleKind::Dairy, ModuleKind::Pwd, ModuleKind::File,
+                                  ModuleKind::None, ModuleKind::Dairy, ModuleKind::None, ModuleKind::Pwd}) {
+            v.switchTo(module);
+            QCOMPARE(v.view.laidOutModule(), module);
+            QCOMPARE(v.visibleControls(), expected.at(module));
+        }
+    }
+
+    void switchingKeepsWhatTheControlsHold()
+    {
+        View v(ModuleKind::File);
+        auto* caption = v.find<QLineEdit>("fileCaptionEdit");
+        QTest::keyClicks(caption, "report");
+        v.editor(ModuleKind::File)->setPlainText("正文");
+        caption->setGeometry(5, 6, 100, 20);
+        v.switchTo(ModuleKind::File); // the same module: not even arranged again
+        QCOMPARE(caption->text(), "report");
+        QCOMPARE(caption->geometry(), QRect(5, 6, 100, 20));
+
+        v.switchTo(ModuleKind::Dairy);
+        v.switchTo(ModuleKind::File);
+        QCOMPARE(caption->text(), "report");
+        QCOMPARE(v.editor(ModuleKind::File)->toPlainText(), "正文");
+        QCOMPARE(caption->geometry(), QRect(1, 2, 638, 29));
+    }
+
+    void arrangesTheVisibleModule_data()
+    {
+        QTest::addColumn<int>("module");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QRect>("rect"); // in a 640 by 480 view; for a null position only the size counts
+        const auto row = [](ModuleKind module, const char* name, QRect rect) {
+            QTest::newRow(name) << int(module) << QString::fromLatin1(name) << rect;
+        };
+        row(ModuleKind::None, "summaryLabel", {10, 20, 620, 80});
+        row(ModuleKind::File, "fileCaptionEdit", {1, 2, 638, 29});
+        row(ModuleKind::File, "fileSummaryLabel", {1, 33, 50, 25});
+        row(ModuleKind::File, "fileSummaryEdit", {55, 33, 584, 50});
+        row(ModuleKind::File, "fileContentEdit", {1, 109, 637, 342});
+        row(ModuleKind::File, "fileRankCheck", {10, 455, 55, 25});
+        row(ModuleKind::File, "fileKeyCheck", {71, 455, 100, 25});
+        row(ModuleKind::File, "fileKeyEdit", {175, 455, 200, 25});
+        row(ModuleKind::File, "fileStrengthenCheck", {380, 455, 120, 25});
+        row(ModuleKind::Dairy, "dairyDateEdit", {1, 3, 95, 25});
+        row(ModuleKind::Dairy, "weatherCombo", {98, 3, 80, 25});
+        row(ModuleKind::Dairy, "dairyCaptionEdit", {0, 0, 461, 28});
+        row(ModuleKind::Dairy, "dairySummaryLabel", {0, 0, 50, 30});
+        row(ModuleKind::Dairy, "dairySummaryEdit", {0, 0, 579, 50});
+        row(ModuleKind::Dairy, "dairyContentEdit", {0, 0, 638, 342});
+        row(ModuleKind::Dairy, "dairyStrengthenCheck", {380, 455, 120, 25});
+        row(ModuleKind::Pwd, "pwdCaptionEdit", {1, 2, 638, 30});
+        row(ModuleKind::Pwd, "pwdUserNameLabel", {1, 55, 80, 30});
+        row(ModuleKind::Pwd, "pwdPasswordEdit", {81, 90, 557, 30});
+        row(ModuleKind::Pwd, "pwdUrlEdit", {81, 125, 557, 30});
+        row(ModuleKind::Pwd, "pwdIntroLabel", {1, 160, 80, 30});
+        row(ModuleKind::Pwd, "pwdIntroEdit", {81, 160, 557, 290});
+        row(ModuleKind::Pwd, "pwdRankCheck", {10, 455, 55, 25});
+    }
+
+    void arrangesTheVisibleModule()
+    {
+        QFETCH(int, module);
+        QFETCH(QString, name);
+        QFETCH(QRect, rect);
+        View v(static_cast<ModuleKind>(module));
+        const QRect actual = inView(v.find(name), &v.view);
+        if (rect.topLeft().isNull())
+            QCOMPARE(actual.size(), rect.size());
+        else
+            QCOMPARE(actual, rect);
+    }
+
+    void aViewOf50By30KeepsItsArrangement()
+    {
+        View v(ModuleKind::File);
+        v.view.setMinimumSize(0, 0);
+        auto* caption = v.find("fileCaptionEdit");
+        auto* rank = v.find("fileRankCheck");
+        v.view.resize(50, 30);
+        QCOMPARE(caption->geometry(), QRect(1, 2, 638, 29));
+        QCOMPARE(rank->geometry(), QRect(10, 455, 55, 25));
+        v.view.resize(51, 30);
+        QCOMPARE(caption->geometry(), QRect(1, 2, 49, 29));
+        QCOMPARE(rank->geometry(), QRect(10, 5, 55, 25));
+        v.view.resize(20, 31);
+        QCOMPARE(caption->geometry(), QRect(1, 2, 18, 29));
+        v.view.resize(900, 700);
+        QCOMPARE(v.find("fileContentEdit")->geometry(), QRect(1, 109, 897, 562));
+    }
+
+    void protectionBoxes_data()
+    {
+        QTest::addColumn<int>("module");
+        QTest::addColumn<QString>("prefix");
+        QTest::newRow("documents") << int(ModuleKind::File) << "file";
+        QTest::newRow("diary") << int(ModuleKind::Dairy) << "dairy";
+        QTest::newRow("password box") << int(ModuleKind::Pwd) << "pwd";
+    }
+
+    void protectionBoxes()
+    {
+        QFETCH(int, module);
+        QFETCH(QString, prefix);
+        View v(static_cast<ModuleKind>(module));
+        auto* custom = v.find<QAbstractButton>(prefix + "KeyCheck");
+        auto* key = v.find(prefix + "KeyEdit");
+        auto* strengthen = v.find<QAbstractButton>(prefix + "StrengthenCheck");
+        QVERIFY(!key->isEnabled() && !strengthen->isEnabled());
+
+        custom->click();
+        QVERIFY(key->isEnabled() && strengthen->isEnabled());
+        // The other modules' boxes are their own.
+        for (const QString other : {"file", "dairy", "pwd"})
+            QCOMPARE(v.find(other + "KeyEdit")->isEnabled(), other == prefix);
+        strengthen->click();
+        QVERIFY(strengthen->isChecked());
+        QCOMPARE(v.test.prompter().messages.size(), std::size_t(1));
+        QCOMPARE(v.test.prompter().lastMessage(),
+                 "你选择了加强密钥安全性\r\n注意：密码遗失无法找回，输入密钥不正确则数据无法正常显示，数据可能被覆盖");
+        QCOMPARE(v.test.prompter().lastCaption(), QString());
+        strengthen->click();
+        strengthen->setChecked(true); // as a record load sets it: no warning
+        QCOMPARE(v.test.prompter().messages.size(), std::size_t(1));
+
+        custom->click();
+        QVERIFY(!custom->isChecked() && !key->isEnabled() && !strengthen->isEnabled());
+    }
+
+    void startFillsTheWeatherListAndTheSummary()
+    {
+        View v;
+        v.test.state().user.userName = "张三";
+        QSignalSpy status(&v.view, &CTivView::statusMessage);
+        v.view.initialUpdate();
+        auto* weather = v.find<QComboBox>("weatherCombo");
+        QStringList items;
+        for (int i = 0; i < weather->count(); ++i)
+            items << weather->itemText(i);
+        QCOMPARE(items, Schema::defaultWeatherWords());
+        QCOMPARE(weather->currentText(), QString());
+        QCOMPARE(status.count(), 0);
+        QVERIFY(v.find<QLabel>("summaryLabel")->text().startsWith("当前用户：张三，"));
+    }
+
+    void aMissingWeatherTableLeavesTheListEmpty()
+    {
+        View v(ModuleKind::Dairy);
+        v.test.db().execute("DROP TABLE tb_Const");
+        QSignalSpy status(&v.view, &CTivView::statusMessage);
+        v.view.initialUpdate();
+        QCOMPARE(status.count(), 1);
+        QCOMPARE(status.at(0).at(0).toString(), "读取天气信息失败");
+        auto* weather = v.find<QComboBox>("weatherCombo");
+        QCOMPARE(weather->count(), 0);
+        QTest::keyClicks(weather, "fog");
+        QCOMPARE(weather->currentText(), "fog");
+        QVERIFY(v.find<QLabel>("summaryLabel")->text().startsWith("当前用户："));
+    }
+
+    void barStartsWithItsPresets()
+    {
+        View v(ModuleKind::File);
+        QCOMPARE(v.find<QComboBox>("sizeCombo")->currentText(), "12");
+        auto* faces = v.find<QComboBox>("fontCombo");
+        QCOMPARE(faces->count(), QFontDatabase::families().size());
+        // "幼圆" where it is installed, else the face it falls back to.
+        const QString face = faces->findText("幼圆") >= 0 ? "幼圆" : QFontInfo(Skin::uiFont(10)).family();
+        QVERIFY2(faces->currentText().startsWith(face), qPrintable(faces->currentText()));
+        QVERIFY(v.find<QAbstractButton>("alignLeftButton")->isChecked());
+        QCOMPARE(v.editor(ModuleKind::File)->document()->defaultFont().pointSize(), 12);
+        QCOMPARE(v.editor(ModuleKind::Dairy)->document()->defaultFont().pointSize(), 12);
+    }
+
+    void barActsOnTheEditorOfTheModule_data()
+    {
+        QTest::addColumn<int>("module");
+        QTest::newRow("documents") << int(ModuleKind::File);
+        QTest::newRow("diary") << int(ModuleKind::Dairy);
+    }
+
+    void barActsOnTheEditorOfTheModule()
+    {
+        QFETCH(int, module);
+        const auto current = static_cast<ModuleKind>(module);
+        View v(current);
+        QTextEdit* editor = v.editor(current);
+        QTextEdit* other = v.editor(current == ModuleKind::File ? ModuleKind::Dairy : ModuleKind::File);
+        for (QTextEdit* each : {editor, other}) {
+            each->setPlainText("hello world");
+            each->selectAll();
+        }
+        const QString untouched = other->toHtml();
+        v.view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&v.view));
+        v.find("fileCaptionEdit")->setFocus();
+
+        v.find<QAbstractButton>("boldButton")->click();
+        QCOMPARE(formatAt(editor, 11).fontWeight(), int(QFont::Bold));
+        QCOMPARE(QApplication::focusWidget(), editor);
+        v.find<QAbstractButton>("undoButton")->click(); // one step undoes the whole command
+        QCOMPARE(formatAt(editor, 1).fontWeight(), int(QFont::Normal));
+        v.find<QAbstractButton>("redoButton")->click();
+        editor->selectAll();
+        v.find<QAbstractButton>("italicButton")->click();
+        v.find<QAbstractButton>("underlineButton")->click();
+        QVERIFY(formatAt(editor, 1).fontWeight() == QFont::Bold && formatAt(editor, 1).fontItalic() &&
+                formatAt(editor, 1).fontUnderline());
+        auto* sizes = v.find<QComboBox>("sizeCombo");
+        sizes->setCurrentIndex(sizes->findText("20"));
+        Q_EMIT sizes->activated(sizes->currentIndex());
+        QCOMPARE(formatAt(editor, 5).fontPointSize(), 20.0);
+        auto* faces = v.find<QComboBox>("fontCombo");
+        Q_EMIT faces->activated(0);
+        QCOMPARE(formatAt(editor, 5).fontFamilies().toStringList(), QStringList(faces->itemText(0)));
+        v.find<QAbstractButton>("alignCenterButton")->click();
+        QCOMPARE(editor->document()->firstBlock().blockFormat().alignment(), Qt::AlignHCenter);
+        QVERIFY(!v.find<QAbstractButton>("alignLeftButton")->isChecked());
+
+        // Without a selection the word at the caret takes the effect.
+        v.find<QAbstractButton>("boldButton")->click();
+        QTextCursor caret = editor->textCursor();
+        caret.setPosition(8);
+        editor->setTextCursor(caret);
+        v.find<QAbstractButton>("boldButton")->click();
+        QVERIFY(formatAt(editor, 7).fontWeight() == QFont::Bold && formatAt(editor, 11).fontWeight() == QFont::Bold);
+        QCOMPARE(formatAt(editor, 5).fontWeight(), int(QFont::Normal));
+        v.find<QAbstractButton>("undoButton")->click();
+        QCOMPARE(formatAt(editor, 7).fontWeight(), int(QFont::Normal));
+
+        QCOMPARE(other->toHtml(), untouched);
+    }
+
+    void barIsHiddenAndInertOutsideTheRichTextModules_data()
+    {
+        QTest::addColumn<int>("module");
+        QTest::newRow("password box") << int(ModuleKind::Pwd);
+        QTest::newRow("home") << int(ModuleKind::None);
+    }
+
+    void barIsHiddenAndInertOutsideTheRichTextModules()
+    {
+        QFETCH(int, module);
+        View v(ModuleKind::File);
+        for (ModuleKind each : {ModuleKind::File, ModuleKind::Dairy}) {
+            v.editor(each)->setPlainText("hello world");
+            v.editor(each)->selectAll();
+        }
+        const QString file = v.editor(ModuleKind::File)->toHtml();
+        const QString diary = v.editor(ModuleKind::Dairy)->toHtml();
+        v.switchTo(static_cast<ModuleKind>(module));
+        QVERIFY(!v.find("formatBar")->isVisible());
+
+        // A dialog opened by mistake is counted and closed, so the test fails instead of hanging.
+        int dialogs = 0;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&dialogs] {
+            if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                ++dialogs;
+                modal->reject();
+            }
+        });
+        closer.start(20);
+        for (const QString& name : kBarControls.mid(2))
+            v.find<QAbstractButton>(name)->click();
+        Q_EMIT v.find<QComboBox>("sizeCombo")->activated(15);
+        Q_EMIT v.find<QComboBox>("fontCombo")->activated(0);
+        QCOMPARE(dialogs, 0);
+        QVERIFY(!v.find<QMenu>("colorMenu")->isVisible());
+        QCOMPARE(v.editor(ModuleKind::File)->toHtml(), file);
+        QCOMPARE(v.editor(ModuleKind::Dairy)->toHtml(), diary);
+    }
+
+    void colourMenuOffersTheSeventeenColours()
+    {
+        View v(ModuleKind::Dairy);
+        QTextEdit* editor = v.editor(ModuleKind::Dairy);
+        editor->setPlainText("彩色");
+        editor->selectAll();
+        auto* button = v.find("colorButton");
+        auto* menu = v.find<QMenu>("colorMenu");
+        v.find<QAbstractButton>("colorButton")->click();
+        QVERIFY(menu->isVisible());
+        QCOMPARE(menu->pos(), button->mapToGlobal(QPoint(0, button->height())));
+        menu->hide();
+
+        const std::vector<std::pair<QString, QColor>> expected = {
+            {"黑色", {0, 0, 0}},       {"深红色", {128, 0, 0}},   {"绿色", {0, 128, 0}},   {"橄榄色", {128, 128, 0}},
+            {"藏青色", {0, 0, 128}},   {"紫色", {128, 0, 128}},   {"青色", {0, 128, 128}}, {"灰色", {128, 128, 128}},
+            {"银色", {192, 192, 192}}, {"红色", {255, 0, 0}},     {"浅绿色", {0, 255, 0}}, {"黄色", {255, 255, 0}},
+            {"蓝色", {0, 0, 255}},     {"艳粉色", {255, 0, 255}}, {"湖蓝", {0, 255, 255}}, {"白色", {255, 255, 255}},
+            {"自动", {10, 20, 30}}};
+        const QPalette system = QGuiApplication::palette();
+        QPalette palette = system;
+        palette.setColor(QPalette::WindowText, QColor(10, 20, 30));
+        QGuiApplication::setPalette(palette);
+        const QList<QAction*> actions = menu->actions();
+        QCOMPARE(actions.size(), 17);
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            QCOMPARE(actions[int(i)]->text(), expected[i].first);
+            actions[int(i)]->trigger();
+            QCOMPARE(formatAt(editor, 2).foreground().color(), expected[i].second);
+        }
+        // "自动" is the colour of the moment it was chosen.
+        palette.setColor(QPalette::WindowText, QColor(200, 0, 0));
+        QGuiApplication::setPalette(palette);
+        QCOMPARE(formatAt(editor, 1).foreground().color(), QColor(10, 20, 30));
+        QGuiApplication::setPalette(system);
+    }
+
+    void fontDialogAppliesItsChoiceAndKeepsTheColour()
+    {
+        View v(ModuleKind::File);
+        QTextEdit* editor = v.editor(ModuleKind::File);
+        editor->setPlainText("字体");
+        editor->selectAll();
+        v.find<QMenu>("colorMenu")->actions().at(9)->trigger(); // 红色
+        const QStringList families = QFontDatabase::families();
+        const auto bold = std::find_if(families.begin(), families.end(), [](const QString& family) {
+            return QFontDatabase::styles(family).contains("Bold");
+        });
+        QVERIFY(bold != families.end());
+        QFont chosen(*bold, 20);
+        chosen.setBold(true);
+        ModalDriver driver;
+        QFont offered;
+        driver.expect("QFontDialog", [&](QWidget* dialog) {
+            auto* fontDialog = static_cast<QFontDialog*>(dialog);
+            offered = fontDialog->currentFont();
+            fontDialog->setCurrentFont(chosen);
+            fontDialog->accept();
+        });
+        v.find<QAbstractButton>("fontDialogButton")->click();
+        QVERIFY(driver.finished());
+        QCOMPARE(offered.pointSize(), 12);
+        const QTextCharFormat format = formatAt(editor, 2);
+        QCOMPARE(format.fontPointSize(), 20.0);
+        QCOMPARE(format.fontWeight(), int(QFont::Bold));
+        QCOMPARE(format.fontFamilies().toStringList().value(0), *bold);
+        QCOMPARE(format.foreground().color(), QColor(255, 0, 0));
+    }
+};
+
+QTEST_MAIN(TivViewTest)
+#include "tst_tivview.moc"
