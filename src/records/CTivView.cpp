@@ -51,34 +51,20 @@ QLabel* newLabel(const QString& text, const QString& name, QWidget* parent)
     return label;
 }
 
+// A control of the given kind, named so tests can find it.
+template <class Control> Control* named(const QString& name, QWidget* parent)
+{
+    auto* control = new Control(parent);
+    control->setObjectName(name);
+    return control;
+}
+
 QLineEdit* newCaptionEdit(const QString& name, QWidget* parent)
 {
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(name);
+    auto* edit = named<QLineEdit>(name, parent);
     QFont font = Skin::uiFont(12);
     font.setBold(true);
     edit->setFont(font);
-    return edit;
-}
-
-QLineEdit* newLineEdit(const QString& name, QWidget* parent)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(name);
-    return edit;
-}
-
-QPlainTextEdit* newTextEdit(const QString& name, QWidget* parent)
-{
-    auto* edit = new QPlainTextEdit(parent);
-    edit->setObjectName(name);
-    return edit;
-}
-
-CMyRichEdit* newRichEdit(const QString& name, QWidget* parent)
-{
-    auto* edit = new CMyRichEdit(parent);
-    edit->setObjectName(name);
     return edit;
 }
 
@@ -127,8 +113,8 @@ void CTivView::buildFileForm(QWidget* panel)
 {
     m_file.caption = newCaptionEdit(QStringLiteral("fileCaptionEdit"), panel);
     m_file.summaryLabel = newLabel(QStringLiteral(" 提要:"), QStringLiteral("fileSummaryLabel"), panel);
-    m_file.summary = newTextEdit(QStringLiteral("fileSummaryEdit"), panel);
-    m_file.content = newRichEdit(QStringLiteral("fileContentEdit"), panel);
+    m_file.summary = named<QPlainTextEdit>(QStringLiteral("fileSummaryEdit"), panel);
+    m_file.content = named<CMyRichEdit>(QStringLiteral("fileContentEdit"), panel);
 }
 
 void CTivView::buildDairyForm(QWidget* panel)
@@ -148,8 +134,8 @@ void CTivView::buildDairyForm(QWidget* panel)
 
     m_dairy.caption = newCaptionEdit(QStringLiteral("dairyCaptionEdit"), panel);
     m_dairy.summaryLabel = newLabel(QStringLiteral(" 提要;"), QStringLiteral("dairySummaryLabel"), panel);
-    m_dairy.summary = newTextEdit(QStringLiteral("dairySummaryEdit"), panel);
-    m_dairy.content = newRichEdit(QStringLiteral("dairyContentEdit"), panel);
+    m_dairy.summary = named<QPlainTextEdit>(QStringLiteral("dairySummaryEdit"), panel);
+    m_dairy.content = named<CMyRichEdit>(QStringLiteral("dairyContentEdit"), panel);
 }
 
 void CTivView::buildPwdForm(QWidget* panel)
@@ -163,11 +149,11 @@ void CTivView::buildPwdForm(QWidget* panel)
     }};
     for (std::size_t i = 0; i < labels.size(); ++i)
         m_pwd.labels[i] = newLabel(labels[i].first, labels[i].second, panel);
-    m_pwd.userName = newLineEdit(QStringLiteral("pwdUserNameEdit"), panel);
+    m_pwd.userName = named<QLineEdit>(QStringLiteral("pwdUserNameEdit"), panel);
     // The password box is there to show the password: the edit does not mask it.
-    m_pwd.password = newLineEdit(QStringLiteral("pwdPasswordEdit"), panel);
-    m_pwd.url = newLineEdit(QStringLiteral("pwdUrlEdit"), panel);
-    m_pwd.intro = newTextEdit(QStringLiteral("pwdIntroEdit"), panel);
+    m_pwd.password = named<QLineEdit>(QStringLiteral("pwdPasswordEdit"), panel);
+    m_pwd.url = named<QLineEdit>(QStringLiteral("pwdUrlEdit"), panel);
+    m_pwd.intro = named<QPlainTextEdit>(QStringLiteral("pwdIntroEdit"), panel);
 }
 
 CTivView::ProtectionSet CTivView::buildProtectionSet(QWidget* panel, const QString& prefix)
@@ -181,7 +167,7 @@ CTivView::ProtectionSet CTivView::buildProtectionSet(QWidget* panel, const QStri
 
     set.customKey = new QCheckBox(QStringLiteral("自设密钥值："), panel);
     set.customKey->setObjectName(prefix + QStringLiteral("KeyCheck"));
-    set.keyEdit = newLineEdit(prefix + QStringLiteral("KeyEdit"), panel);
+    set.keyEdit = named<QLineEdit>(prefix + QStringLiteral("KeyEdit"), panel);
     set.keyEdit->setEnabled(false);
     set.strengthen = new QCheckBox(QStringLiteral("强化密钥安全性"), panel);
     set.strengthen->setObjectName(prefix + QStringLiteral("StrengthenCheck"));

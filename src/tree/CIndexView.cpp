@@ -37,21 +37,6 @@ bool isFolder(const QTreeWidgetItem* item)
     return ModuleTree::isFolderImage(item->data(0, kImageRole).toInt());
 }
 
-QString moduleName(ModuleKind module)
-{
-    switch (module) {
-    case ModuleKind::File:
-        return QStringLiteral("file");
-    case ModuleKind::Dairy:
-        return QStringLiteral("dairy");
-    case ModuleKind::Pwd:
-        return QStringLiteral("pwd");
-    case ModuleKind::None:
-        break;
-    }
-    return {};
-}
-
 } // namespace
 
 CIndexView::CIndexView(AppState& state, Prompter& prompter, QWidget* parent)
@@ -90,7 +75,7 @@ void CIndexView::loadImages()
         auto& images = m_images[moduleIndex(module)];
         for (int index = 0; index < kImageCount; ++index)
             images[static_cast<std::size_t>(index)] =
-                TivResources::icon(QStringLiteral("tree-%1-%2").arg(moduleName(module)).arg(index));
+                TivResources::icon(QStringLiteral("tree-%1-%2").arg(moduleCode(module).toLower()).arg(index));
     }
 }
 
