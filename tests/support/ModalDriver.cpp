@@ -29,9 +29,11 @@ void ModalDriver::poll()
         return;
     if (QString::fromLatin1(modal->metaObject()->className()) != m_steps.front().className)
         return;
+    // The action runs after this poll returns: if it opens a nested modal dialog, the polling timer
+    // must be free to fire again inside it.
     Step step = std::move(m_steps.front());
     m_steps.pop_front();
-    step.action(modal);
+    QTimer::singleShot(0, modal, [action = std::move(step.action), modal] { action(modal); });
 }
 
 void ModalDriver::setText(QWidget* dialog, const char* editName, const QString& text)

@@ -36,5 +36,4 @@ private:
     };
     std::deque<Step> m_steps;
     QTimer m_timer;
-    QWidget* m_lastHandled = nullptr;
 };
