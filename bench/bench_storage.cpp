@@ -9,16 +9,9 @@
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "storage/Transaction.h"
-#include "ui/Prompter.h"
+#include "SilentPrompter.h"
 
 namespace {
-
-class SilentPrompter final : public Prompter {
-public:
-    bool confirm(const QString&, const QString&, const QString&) override { return false; }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return {}; }
-    void showMessage(const QString&, const QString&) override {}
-};
 
 // One database of `rows` documents, made once per process.
 struct Fixture {

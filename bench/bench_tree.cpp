@@ -16,16 +16,9 @@
 #include "storage/Transaction.h"
 #include "tree/CIndexView.h"
 #include "tree/ModuleTree.h"
-#include "ui/Prompter.h"
+#include "SilentPrompter.h"
 
 namespace {
-
-class SilentPrompter final : public Prompter {
-public:
-    bool confirm(const QString&, const QString&, const QString&) override { return false; }
-    std::optional<QString> askText(const QString&, const QString&, const QString&) override { return {}; }
-    void showMessage(const QString&, const QString&) override {}
-};
 
 constexpr int kFolders = 100;
 constexpr int kRecordsPerFolder = 999; // 100 folders + 99,900 records = 100,000 rows
