@@ -9,7 +9,6 @@
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "storage/Transaction.h"
-#include "SilentPrompter.h"
 
 namespace {
 
@@ -19,7 +18,7 @@ struct Fixture {
     {
         QDir::setCurrent(dir.path());
         Schema::CreateDatabase(QStringLiteral("data/tiv.dat"));
-        db.OpenConnection(Schema::kConnectionString, prompter);
+        db.OpenConnection(Schema::kConnectionString);
         Transaction transaction(db);
         for (int i = 0; i < rows; ++i) {
             const QByteArray caption = QByteArray::number(i).repeated(6).left(40);
@@ -30,7 +29,6 @@ struct Fixture {
         transaction.commit();
     }
     QTemporaryDir dir;
-    SilentPrompter prompter;
     CDbConnection db;
 };
 

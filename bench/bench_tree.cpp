@@ -7,16 +7,16 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 
-#include "app/AppState.h"
 #include "crypto/TextCipher.h"
-#include "security/RandomLetters.h"
+#include "SilentPrompter.h"
+#include "state/AppState.h"
+#include "state/RandomLetters.h"
 #include "storage/Clock.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "storage/Transaction.h"
 #include "tree/CIndexView.h"
 #include "tree/ModuleTree.h"
-#include "SilentPrompter.h"
 
 namespace {
 
@@ -31,9 +31,9 @@ struct Fixture {
         Schema::CreateDatabase(QStringLiteral("data/tiv.dat"));
         state.user.id = QStringLiteral("{BENCH-USER}");
         state.user.dataKey = QStringLiteral("e1079aa3bbfd303f");
-        state.mainConnection.OpenConnection(Schema::kConnectionString, prompter);
+        state.mainConnection.OpenConnection(Schema::kConnectionString);
         for (ModuleKind module : kAllModules)
-            state.moduleConnection(module).OpenConnection(Schema::kConnectionString, prompter);
+            state.moduleConnection(module).OpenConnection(Schema::kConnectionString);
 
         CDbConnection& db = state.mainConnection;
         Transaction transaction(db);

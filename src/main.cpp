@@ -1,21 +1,26 @@
 // Tiv: a personal information manager whose documents, diary and passwords live encrypted in one
 // database file in the working directory.
-#include <QApplication>
+#include <sys/stat.h>
+
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
 #include "app/CTivApp.h"
-#include "app/TivResources.h"
-#include "security/RandomLetters.h"
+#include "app/TivApplication.h"
+#include "state/RandomLetters.h"
 #include "storage/Clock.h"
 #include "ui/Skin.h"
+#include "ui/TivResources.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
+    // Every file and folder the program makes (tiv.ini, backups, SQLite's journal) is its owner's
+    // alone from the moment it exists.
+    ::umask(077);
+    TivApplication application(argc, argv);
+    // No display name: Qt would add it to every window title, and each window carries its own caption.
     QApplication::setApplicationName(QStringLiteral("Tiv"));
-    QApplication::setApplicationDisplayName(QStringLiteral("澄岳个人信息管理安全版"));
     QApplication::setFont(Skin::uiFont(10));
     // The program speaks Chinese whatever the system locale: dates in the Chinese form, and Qt's
     // own buttons ("确定", "取消") in Chinese too.

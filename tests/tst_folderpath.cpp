@@ -47,8 +47,7 @@ private slots:
     void init()
     {
         m_work = new TempWorkDir;
-        ScriptedPrompter prompter;
-        QVERIFY(m_db.OpenConnection(Schema::kConnectionString, prompter));
+        QVERIFY(m_db.OpenConnection(Schema::kConnectionString));
     }
 
     void cleanup()

@@ -11,14 +11,14 @@
 
 #include <functional>
 
-#include "app/AppState.h"
-#include "app/SystemKey.h"
-#include "app/WindowStateFile.h"
 #include "security/CInitAdmin.h"
 #include "security/CLogin.h"
 #include "security/DefaultKeySuggestion.h"
 #include "security/FirstRunSetup.h"
-#include "security/RandomLetters.h"
+#include "state/AppState.h"
+#include "state/RandomLetters.h"
+#include "state/SystemKey.h"
+#include "state/WindowStateFile.h"
 #include "storage/Clock.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
@@ -31,7 +31,7 @@ struct Session {
         : clock(QDateTime(QDate(2024, 3, 5), QTime(9, 0))), letters(QStringLiteral("pqrstuvwxy")), state(clock, letters)
     {
         state.systemKey = SystemKey::build();
-        if (!state.mainConnection.OpenConnection(Schema::kConnectionString, prompter))
+        if (!state.mainConnection.OpenConnection(Schema::kConnectionString))
             qFatal("cannot open the test database");
         state.windowState = WindowStateFile::read();
     }

@@ -15,12 +15,12 @@
 #include <QtTest>
 
 #include "app/AboutDialog.h"
-#include "app/AppState.h"
 #include "app/CMainFrame.h"
 #include "app/HelpWindow.h"
-#include "app/WindowStateFile.h"
 #include "records/CTivView.h"
-#include "security/RandomLetters.h"
+#include "state/AppState.h"
+#include "state/RandomLetters.h"
+#include "state/WindowStateFile.h"
 #include "storage/Clock.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -41,7 +41,7 @@ struct Session {
 
     explicit Session(int width = 640, int height = 480, int left = -1, int top = -1)
     {
-        if (!state.mainConnection.OpenConnection(Schema::kConnectionString, prompter))
+        if (!state.mainConnection.OpenConnection(Schema::kConnectionString))
             qFatal("the test database does not open");
         state.user.userName = QStringLiteral("张三");
         state.windowState.width = width;

@@ -6,8 +6,8 @@
 
 #include "app/CMainFrame.h"
 #include "app/CTivApp.h"
-#include "app/WindowStateFile.h"
-#include "security/RandomLetters.h"
+#include "state/RandomLetters.h"
+#include "state/WindowStateFile.h"
 #include "storage/Clock.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -24,8 +24,7 @@ const QString kPassword = QStringLiteral("secret-1");
 QString lastLogout()
 {
     CDbConnection db;
-    ScriptedPrompter silent;
-    db.OpenConnection(Schema::kConnectionString, silent);
+    db.OpenConnection(Schema::kConnectionString);
     Recordset rs;
     db.OpenRecordset(rs, QStringLiteral("SELECT lastLogoutTime FROM tb_User"));
     if (rs.isEof() || rs.field(QStringLiteral("lastLogoutTime")).isNull())

@@ -3,12 +3,12 @@
 #include <QFile>
 #include <QtTest>
 
-#include "app/AppState.h"
 #include "app/SessionEnd.h"
-#include "app/WindowStateFile.h"
 #include "records/AccountSummary.h"
-#include "security/RandomLetters.h"
-#include "security/UserRecord.h"
+#include "state/AppState.h"
+#include "state/RandomLetters.h"
+#include "state/UserRecord.h"
+#include "state/WindowStateFile.h"
 #include "storage/Clock.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -29,7 +29,7 @@ struct Session {
 
     Session()
     {
-        if (!state.mainConnection.OpenConnection(Schema::kConnectionString, prompter))
+        if (!state.mainConnection.OpenConnection(Schema::kConnectionString))
             qFatal("the test database does not open");
     }
 

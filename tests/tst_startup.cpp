@@ -9,13 +9,13 @@
 #include <QProcess>
 #include <QtTest>
 
-#include "app/AppState.h"
 #include "app/DatedBackup.h"
 #include "app/InstanceLock.h"
 #include "app/Startup.h"
-#include "app/SystemKey.h"
 #include "crypto/TextCipher.h"
-#include "security/RandomLetters.h"
+#include "state/AppState.h"
+#include "state/RandomLetters.h"
+#include "state/SystemKey.h"
 #include "storage/Clock.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -174,7 +174,7 @@ private slots:
 
             state.mainConnection.execute(QStringLiteral("UPDATE tb_Setting SET id='one'"));
             QVERIFY(!Startup::loadPolicy(state, prompter));
-            QCOMPARE(prompter.lastMessage(), Startup::kTamperedText);
+            QCOMPARE(prompter.lastMessage(), SharedTexts::kDatabaseFaultText);
             QCOMPARE(prompter.lastCaption(), QStringLiteral("Tiv"));
             InstanceLock lock;
             Startup::finish(state, lock);

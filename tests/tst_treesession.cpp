@@ -5,12 +5,12 @@
 
 #include "app/CMainFrame.h"
 #include "app/CTivApp.h"
-#include "security/RandomLetters.h"
+#include "state/RandomLetters.h"
 #include "storage/Clock.h"
-#include "tree/CIndexView.h"
 #include "support/ModalDriver.h"
 #include "support/SessionScript.h"
 #include "support/TestSupport.h"
+#include "tree/CIndexView.h"
 
 namespace {
 

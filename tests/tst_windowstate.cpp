@@ -2,8 +2,9 @@
 #include <QFile>
 #include <QtTest>
 
-#include "app/WindowStateFile.h"
-#include "security/RandomLetters.h"
+#include "state/LeadingNumber.h"
+#include "state/RandomLetters.h"
+#include "state/WindowStateFile.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -95,9 +96,9 @@ private slots:
         QCOMPARE(read.left, -7);
         QCOMPARE(read.top, 0);
 
-        QCOMPARE(WindowStateFile::leadingInteger("99999999999"), 2147483647);
-        QCOMPARE(WindowStateFile::leadingInteger("+5"), 5);
-        QCOMPARE(WindowStateFile::leadingInteger(""), 0);
+        QCOMPARE(LeadingNumber::toInt(QByteArrayView("99999999999")), 2147483647);
+        QCOMPARE(LeadingNumber::toInt(QByteArrayView("+5")), 5);
+        QCOMPARE(LeadingNumber::toInt(QByteArrayView("")), 0);
     }
 
     void startValuesAndForeignLinesSurviveAWrite()

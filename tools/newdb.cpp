@@ -1,4 +1,6 @@
 // tiv-newdb PATH: makes a new, empty database for the program.
+#include <sys/stat.h>
+
 #include <QCoreApplication>
 #include <QTextStream>
 
@@ -6,6 +8,8 @@
 
 int main(int argc, char* argv[])
 {
+    // The database and its folder are the owner's alone from the moment they exist.
+    ::umask(077);
     QCoreApplication app(argc, argv);
     QTextStream err(stderr);
     const QStringList args = QCoreApplication::arguments();

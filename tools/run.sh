@@ -8,7 +8,8 @@ tools/deps.sh run
 tools/build.sh
 
 home="${TIV_HOME:-$HOME/.local/share/tiv}"
-mkdir -p "$home/data" "$home/backup"
+# The working directory, the database and the backups are the user's alone from the start.
+(umask 077 && mkdir -p "$home/data" "$home/backup")
 chmod 700 "$home"
 if [ ! -e "$home/data/tiv.dat" ]; then
     build/tools/tiv-newdb "$home/data/tiv.dat"

@@ -6,8 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/TivResources.h"
+#include "state/SharedTexts.h"
 #include "ui/Skin.h"
+#include "ui/TivResources.h"
 
 #ifndef TIV_VERSION
 #define TIV_VERSION "1.0.0"
@@ -24,7 +25,7 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent)
     iconLabel->setPixmap(TivResources::icon(QStringLiteral("tiv")).pixmap(QSize(64, 64)));
     iconLabel->setAlignment(Qt::AlignTop);
 
-    auto* productLabel = new QLabel(QStringLiteral("澄岳个人信息管理安全版"), this);
+    auto* productLabel = new QLabel(SharedTexts::kProductCaption, this);
     productLabel->setObjectName(QStringLiteral("productLabel"));
     QFont productFont = Skin::uiFont(14);
     productFont.setBold(true);

@@ -21,16 +21,16 @@
 #include <array>
 
 #include "app/AboutDialog.h"
-#include "app/AppState.h"
 #include "app/HelpWindow.h"
 #include "app/SessionEnd.h"
-#include "app/TivResources.h"
 #include "app/WindowPlacement.h"
 #include "records/CTivView.h"
+#include "state/AppState.h"
 #include "storage/FieldConversions.h"
 #include "tree/CIndexView.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
+#include "ui/TivResources.h"
 
 namespace {
 
@@ -149,19 +149,12 @@ void CMainFrame::createActions()
     home->setFont(bold);
     connect(home, &QAction::triggered, this, [this] { switchModule(ModuleKind::None); });
 
-    const std::array<std::tuple<Command, ModuleKind, QString, QString, QString, QString>, 3> modules = {{
-        {Command::FileModule, ModuleKind::File, QStringLiteral("文档管理(&F)"), QStringLiteral("文档管理"),
-         QStringLiteral("文档管理"), QStringLiteral("nav-file")},
-        {Command::DairyModule, ModuleKind::Dairy, QStringLiteral("日记本(&D)"), QStringLiteral("日记管理"),
-         QStringLiteral("日记本"), QStringLiteral("nav-dairy")},
-        {Command::PwdModule, ModuleKind::Pwd, QStringLiteral("密码箱(&P)"), QStringLiteral("密码管理"),
-         QStringLiteral("密码箱"), QStringLiteral("nav-pwd")},
-    }};
-    for (const auto& [command, module, text, tip, barText, image] : modules) {
-        QAction* action = addCommand(command, text, tip);
-        action->setIconText(barText);
-        action->setIcon(icon(image));
-        connect(action, &QAction::triggered, this, [this, module = module] { switchModule(module); });
+    const std::array<Command, 3> moduleCommands = {Command::FileModule, Command::DairyModule, Command::PwdModule};
+    for (const ModuleInfo& info : moduleInfos()) {
+        QAction* action = addCommand(moduleCommands[moduleIndex(info.kind)], info.menuText, info.statusTip);
+        action->setIconText(info.barText);
+        action->setIcon(icon(info.barImage));
+        connect(action, &QAction::triggered, this, [this, module = info.kind] { switchModule(module); });
     }
 
     QAction* exit =
@@ -242,11 +235,8 @@ void CMainFrame::createActions()
     help->setShortcut(QKeySequence(Qt::Key_F1));
     connect(help, &QAction::triggered, this, [this] {
         // Help for the current context: the part of the page about the module on show.
-        static const std::map<ModuleKind, QString> anchors = {{ModuleKind::None, QStringLiteral("top")},
-                                                              {ModuleKind::File, QStringLiteral("file")},
-                                                              {ModuleKind::Dairy, QStringLiteral("dairy")},
-                                                              {ModuleKind::Pwd, QStringLiteral("pwd")}};
-        showHelp(anchors.at(m_state.currentModule));
+        const ModuleKind module = m_state.currentModule;
+        showHelp(module == ModuleKind::None ? QStringLiteral("top") : moduleInfo(module).name);
     });
     QAction* contextHelp = addCommand(Command::ContextHelp, QStringLiteral("上下文帮助"), QString());
     contextHelp->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
@@ -386,17 +376,7 @@ void CMainFrame::setStatusText(const QString& text)
 
 QString CMainFrame::moduleCaption(ModuleKind module)
 {
-    switch (module) {
-    case ModuleKind::File:
-        return QStringLiteral(" 文档管理");
-    case ModuleKind::Dairy:
-        return QStringLiteral(" 日记本");
-    case ModuleKind::Pwd:
-        return QStringLiteral(" 密码箱");
-    case ModuleKind::None:
-        break;
-    }
-    return CIndexView::kHomeCaption;
+    return module == ModuleKind::None ? CIndexView::kHomeCaption : moduleInfo(module).paneCaption;
 }
 
 void CMainFrame::switchModule(ModuleKind module)

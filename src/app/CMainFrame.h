@@ -8,7 +8,8 @@
 
 #include <map>
 
-#include "storage/ModuleKind.h"
+#include "state/ModuleKind.h"
+#include "state/SharedTexts.h"
 
 class QAction;
 class QLabel;
@@ -71,8 +72,9 @@ public:
 
     static QString moduleCaption(ModuleKind module);
 
-    static inline const QString kTitle = QStringLiteral("澄岳个人信息管理安全版");
-    static inline const QString kIdleText = QStringLiteral("欢迎使用澄岳个人信息管理安全版。若要获取帮助，请按 F1");
+    static inline const QString kTitle = SharedTexts::kProductCaption;
+    static inline const QString kIdleText =
+        QStringLiteral("欢迎使用") + SharedTexts::kProductCaption + QStringLiteral("。若要获取帮助，请按 F1");
     static inline const QString kExitQuestion = QStringLiteral("你选择了退出本程序。\r\n\r\n你确定要退出本程序吗？");
     static constexpr int kIndexWidth = 180;
 

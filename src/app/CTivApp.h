@@ -4,8 +4,8 @@
 
 #include <memory>
 
-#include "app/AppState.h"
 #include "app/InstanceLock.h"
+#include "state/AppState.h"
 #include "ui/WidgetPrompter.h"
 
 class CMainFrame;

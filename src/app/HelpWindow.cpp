@@ -4,8 +4,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "app/TivResources.h"
 #include "ui/Skin.h"
+#include "ui/TivResources.h"
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window), m_browser(new QTextBrowser(this))
 {

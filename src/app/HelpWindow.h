@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+#include "state/SharedTexts.h"
+
 class QTextBrowser;
 
 // The program's own help page in a window of its own, which stays open beside the main window.
@@ -17,7 +19,7 @@ public:
     void showTopic(const QString& anchor);
     QString currentAnchor() const;
 
-    static inline const QString kTitle = QStringLiteral("澄岳个人信息管理安全版 帮助");
+    static inline const QString kTitle = SharedTexts::kProductCaption + QStringLiteral(" 帮助");
 
 private:
     QTextBrowser* m_browser;

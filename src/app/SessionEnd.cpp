@@ -1,7 +1,7 @@
 #include "app/SessionEnd.h"
 
-#include "app/AppState.h"
-#include "app/WindowStateFile.h"
+#include "state/AppState.h"
+#include "state/WindowStateFile.h"
 #include "storage/CDbConnection.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"

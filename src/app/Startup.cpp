@@ -2,12 +2,13 @@
 
 #include <QFile>
 
-#include "app/AppState.h"
 #include "app/DatedBackup.h"
 #include "app/InstanceLock.h"
-#include "app/SystemKey.h"
-#include "app/WindowStateFile.h"
-#include "crypto/TextCipher.h"
+#include "security/PolicyRow.h"
+#include "state/AppState.h"
+#include "state/SharedTexts.h"
+#include "state/SystemKey.h"
+#include "state/WindowStateFile.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -28,40 +29,30 @@ bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter)
 
 bool openConnections(AppState& state, Prompter& prompter)
 {
-    if (!state.mainConnection.OpenConnection(Schema::kConnectionString, prompter))
-        return false;
-    for (ModuleKind module : kAllModules) {
-        if (!state.moduleConnection(module).OpenConnection(Schema::kConnectionString, prompter))
-            return false;
-    }
-    return true;
+    // The first connection that fails ends start-up; the others are not attempted.
+    bool opened = state.mainConnection.OpenConnection(Schema::kConnectionString);
+    for (ModuleKind module : kAllModules)
+        opened = opened && state.moduleConnection(module).OpenConnection(Schema::kConnectionString);
+    if (!opened)
+        prompter.showMessage(CDbConnection::kOpenFailedText, SharedTexts::kAppCaption);
+    return opened;
 }
 
 bool loadPolicy(AppState& state, Prompter& prompter)
 {
-    using FieldConversions::ReadLongBinary;
     Recordset settings;
     try {
         if (!state.mainConnection.OpenRecordset(settings, QStringLiteral(" SELECT * FROM tb_Setting ")))
             throw DbError("the policy table does not open");
         if (!settings.isEof()) {
             settings.moveFirst();
-            SettingsRecord& record = state.settings;
-            record.id = FieldConversions::toInt(settings.field(QStringLiteral("id")));
-            auto decrypt = [&](const char* column) {
-                return TextCipher::DecryptText(state.systemKey, ReadLongBinary(settings, QString::fromLatin1(column)));
-            };
-            record.aesRank = decrypt("aesRank");
-            record.instance = decrypt("instance");
-            record.interval = decrypt("interval");
-            record.sdRank = decrypt("sdRank");
-            record.version = decrypt("version");
+            state.settings = PolicyRow::read(settings, state.systemKey);
         }
     } catch (const DbError&) {
         // A row that does not read (a missing column, an id that is no number) is as unusable as a
         // table that does not open.
         CDbConnection::CloseRecordset(settings);
-        prompter.showMessage(kTamperedText, QStringLiteral("Tiv"));
+        prompter.showMessage(SharedTexts::kDatabaseFaultText, SharedTexts::kAppCaption);
         return false;
     }
     CDbConnection::CloseRecordset(settings);
@@ -74,7 +65,7 @@ bool takeInstanceLock(const AppState& state, InstanceLock& lock, Prompter& promp
         return true;
     // Where no lock file can be made the program still runs: refusing would lock the user out.
     if (lock.acquire() == InstanceLock::Result::HeldElsewhere) {
-        prompter.showMessage(kAlreadyRunningText, QStringLiteral("Tiv"));
+        prompter.showMessage(kAlreadyRunningText, SharedTexts::kAppCaption);
         return false;
     }
     return true;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include "state/SharedTexts.h"
+
 struct AppState;
 class InstanceLock;
 class Prompter;
@@ -9,11 +11,9 @@ class Prompter;
 // What the program does before the login dialog and after the last window closed.
 namespace Startup {
 
-inline const QString kTamperedText =
-    QStringLiteral("数据库发生异常或被非法篡改！\r\n建议压缩数据库后重新尝试并向作者提交该BUG！");
 inline const QString kAlreadyRunningText =
-    QStringLiteral("澄岳个人信息管理安全版已有一个的实例已经运行！\r\n\r\n（注：为了你的信息安全，"
-                   "请根据自身情况设定是否允许同时运行多个实例！\r\n");
+    SharedTexts::kProductCaption + QStringLiteral("已有一个的实例已经运行！\r\n\r\n（注：为了你的信息安全，"
+                                                  "请根据自身情况设定是否允许同时运行多个实例！\r\n");
 
 // The dated backup, the system key, the four connections, the policy row, the single-instance lock
 // and the window-state file, in that order. False ends start-up; the user has been told why.

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "app/WindowStateRecord.h"
+#include "state/WindowStateRecord.h"
 
 // Where and how large the main window opens, from the placement remembered in tiv.ini.
 namespace WindowPlacement {

@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "security/UserRecord.h"
+#include "state/UserRecord.h"
 
 namespace AccountSummary {
 

@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <optional>
 
-#include "app/AppState.h"
 #include "records/AccountSummary.h"
 #include "records/CMyRichEdit.h"
 #include "records/FormatBar.h"
 #include "records/WeatherList.h"
+#include "state/AppState.h"
 #include "storage/Clock.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
@@ -85,12 +85,9 @@ CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
 
     // Each module's controls stand on a panel as large as the view, so the view's coordinates are
     // theirs and one call shows or hides a whole module.
-    const std::array<QString, 3> names = {QStringLiteral("filePanel"), QStringLiteral("dairyPanel"),
-                                          QStringLiteral("pwdPanel")};
-    const std::array<QString, 3> prefixes = {QStringLiteral("file"), QStringLiteral("dairy"), QStringLiteral("pwd")};
     for (std::size_t i = 0; i < m_modulePanels.size(); ++i) {
         auto* panel = new QWidget(this);
-        panel->setObjectName(names[i]);
+        panel->setObjectName(moduleInfos()[i].name + QStringLiteral("Panel"));
         panel->hide();
         m_modulePanels[i] = panel;
     }
@@ -99,7 +96,7 @@ CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
     buildPwdForm(m_modulePanels[moduleIndex(ModuleKind::Pwd)]);
     for (ModuleKind module : kAllModules) {
         const std::size_t i = moduleIndex(module);
-        m_protection[i] = buildProtectionSet(m_modulePanels[i], prefixes[i]);
+        m_protection[i] = buildProtectionSet(m_modulePanels[i], moduleInfo(module).name);
     }
 
     // Shared by the documents and the diary, above both panels.

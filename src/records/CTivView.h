@@ -5,7 +5,7 @@
 
 #include <array>
 
-#include "storage/ModuleKind.h"
+#include "state/ModuleKind.h"
 
 class QCheckBox;
 class QComboBox;

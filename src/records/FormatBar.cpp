@@ -15,8 +15,8 @@
 #include <QTextEdit>
 #include <QToolButton>
 
-#include "app/TivResources.h"
 #include "ui/Skin.h"
+#include "ui/TivResources.h"
 
 namespace {
 

@@ -9,8 +9,9 @@
 #include <QPainter>
 #include <QPushButton>
 
-#include "app/AppState.h"
 #include "security/CInitAdmin.h"
+#include "state/AppState.h"
+#include "state/SharedTexts.h"
 #include "storage/Clock.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
@@ -55,12 +56,12 @@ CLogin::CLogin(AppState& state, Prompter& prompter, QWidget* parent)
     registerResources();
     m_state.lastAttemptTime = m_state.clock.now();
 
-    setWindowTitle(LoginPolicy::kProductCaption);
+    setWindowTitle(SharedTexts::kProductCaption);
     setFont(Skin::uiFont());
     const DialogUnits du(font());
     setFixedSize(du.x(226), du.y(132));
 
-    QLabel* title = transparentLabel(LoginPolicy::kProductCaption, this);
+    QLabel* title = transparentLabel(SharedTexts::kProductCaption, this);
     QFont titleFont = Skin::uiFont(13);
     titleFont.setBold(true);
     title->setFont(titleFont);

@@ -1,32 +1,19 @@
 #include "security/FirstRunSetup.h"
 
-#include "app/AppState.h"
-#include "app/WindowStateFile.h"
-#include "crypto/TextCipher.h"
-#include "security/AccountText.h"
+#include "security/AccountRow.h"
+#include "security/PolicyRow.h"
 #include "security/RememberedName.h"
+#include "state/AccountText.h"
+#include "state/AppState.h"
+#include "state/WindowStateFile.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/Transaction.h"
 
-using AccountText::SaltText;
 using AccountText::StripUnsafe;
-using FieldConversions::WriteLongBinary;
 
 namespace {
-
-SettingsRecord defaultPolicy(const QString& seal)
-{
-    SettingsRecord policy;
-    policy.id = 1;
-    policy.aesRank = QStringLiteral("1") + seal;
-    policy.instance = QStringLiteral("1") + seal;
-    policy.interval = QStringLiteral("1") + seal;
-    policy.sdRank = QStringLiteral("3100") + seal;
-    policy.version = QStringLiteral("2.0.00") + seal;
-    return policy;
-}
 
 WindowStateRecord firstRunWindowState()
 {
@@ -59,9 +46,6 @@ FirstRunSetup::Outcome FirstRunSetup::save(const Input& input)
         return {Result::Refused, *refusal, kCheckCaption};
 
     const QString plainName = StripUnsafe(input.userName);
-    const QString saltedName = SaltText(plainName, m_state.letters);
-    QString password = StripUnsafe(input.password);
-    QString key = SaltText(input.defaultKey, m_state.letters);
 
     CDbConnection& db = m_state.mainConnection;
     Recordset account;
@@ -72,34 +56,32 @@ FirstRunSetup::Outcome FirstRunSetup::save(const Input& input)
     const QString& systemKey = m_state.systemKey;
     SettingsRecord policy;
     QString seal;
+    QString saltedName;
     try {
         Transaction transaction(db);
         account.addNew();
-        account.setField(QStringLiteral("gender"), input.gender);
+        account.setField(AccountRow::kGender, input.gender);
         account.setField(QStringLiteral("purview"), -1);
         account.update();
         seal = AccountText::DatabaseSeal(FieldConversions::toText(account.field(QStringLiteral("id"))));
-        password += seal;
-        key += seal;
-        WriteLongBinary(account, TextCipher::EncryptText(systemKey, saltedName + seal), QStringLiteral("userName"));
-        WriteLongBinary(account, TextCipher::EncryptText(systemKey, password), QStringLiteral("password"));
-        WriteLongBinary(account, TextCipher::EncryptText(systemKey, key), QStringLiteral("aesKey"));
-        WriteLongBinary(account, TextCipher::EncryptText(systemKey, QStringLiteral("0")), QStringLiteral("errorTimes"));
+        const AccountRow row(systemKey, seal);
+        saltedName = row.writeName(account, plainName, m_state.letters);
+        row.writePassword(account, StripUnsafe(input.password));
+        // The default key is kept as typed: it is a key, not a name to be typed at the login.
+        row.writeDataKey(account, input.defaultKey, m_state.letters);
+        row.writeFailureCount(account, 0);
+        account.update();
 
-        policy = defaultPolicy(seal);
+        policy = PolicyRow::defaults(seal);
         // The table is meant to hold one row; one left from an earlier account would carry another
         // seal and be read in place of the new one at the next start.
         db.execute(QStringLiteral("DELETE FROM tb_Setting"));
         Recordset settings;
         db.OpenRecordset(settings, QStringLiteral(" SELECT * FROM tb_Setting"));
         settings.addNew();
-        settings.setField(QStringLiteral("id"), 1);
+        settings.setField(QStringLiteral("id"), policy.id);
+        PolicyRow::write(settings, policy, systemKey);
         settings.update();
-        WriteLongBinary(settings, TextCipher::EncryptText(systemKey, policy.aesRank), QStringLiteral("aesRank"));
-        WriteLongBinary(settings, TextCipher::EncryptText(systemKey, policy.instance), QStringLiteral("instance"));
-        WriteLongBinary(settings, TextCipher::EncryptText(systemKey, policy.interval), QStringLiteral("interval"));
-        WriteLongBinary(settings, TextCipher::EncryptText(systemKey, policy.sdRank), QStringLiteral("sdRank"));
-        WriteLongBinary(settings, TextCipher::EncryptText(systemKey, policy.version), QStringLiteral("version"));
         CDbConnection::CloseRecordset(settings);
         transaction.commit();
     } catch (const DbError&) {

@@ -1,14 +1,13 @@
 #include "security/LoginPolicy.h"
 
-#include <algorithm>
-#include <limits>
-
-#include "app/AppState.h"
-#include "app/WindowStateFile.h"
 #include "crypto/CodePage936.h"
-#include "crypto/TextCipher.h"
-#include "security/AccountText.h"
+#include "security/AccountRow.h"
 #include "security/RememberedName.h"
+#include "state/AccountText.h"
+#include "state/AppState.h"
+#include "state/LeadingNumber.h"
+#include "state/SharedTexts.h"
+#include "state/WindowStateFile.h"
 #include "storage/Clock.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
@@ -17,28 +16,8 @@
 
 using AccountText::sealOf;
 using AccountText::withoutSeal;
-using FieldConversions::ReadLongBinary;
 
 namespace {
-
-// Leading decimal digits with an optional sign, 0 when there are none: how the policy texts and
-// the stored failure count have always been read.
-qint64 decimalValue(QStringView text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace())
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+'))
-        negative = text[i++] == u'-';
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > std::numeric_limits<int>::max())
-            break;
-    }
-    return negative ? -value : value;
-}
 
 void readDate(const Recordset& account, const QString& column, FieldConversions::DateTimeValue& target)
 {
@@ -68,7 +47,7 @@ LoginPolicy::AccountCheck LoginPolicy::countAccounts()
     CDbConnection::NewRecordset(count);
     if (!m_state.mainConnection.OpenRecordset(count, QStringLiteral("SELECT count(*) as a FROM tb_User"))) {
         CDbConnection::CloseRecordset(count);
-        return {Accounts::Unusable, kCountFailedText, kProductCaption};
+        return {Accounts::Unusable, kCountFailedText, SharedTexts::kProductCaption};
     }
     if (count.isBof() && count.isEof())
         return {Accounts::Unusable, {}, {}};
@@ -77,7 +56,7 @@ LoginPolicy::AccountCheck LoginPolicy::countAccounts()
         count.moveFirst();
         accounts = FieldConversions::toInt(count.field(QStringLiteral("a")));
     } catch (const DbError&) {
-        return {Accounts::Unusable, kCountFailedText, kProductCaption};
+        return {Accounts::Unusable, kCountFailedText, SharedTexts::kProductCaption};
     }
     CDbConnection::CloseRecordset(count);
     if (accounts == 0)
@@ -90,7 +69,7 @@ LoginPolicy::AccountCheck LoginPolicy::countAccounts()
 LoginPolicy::Outcome LoginPolicy::checkPolicyId() const
 {
     if (m_state.settings.id != 1)
-        return {Result::Cancel, kTamperedText, kAppCaption};
+        return {Result::Cancel, SharedTexts::kTamperedText, SharedTexts::kAppCaption};
     return {};
 }
 
@@ -104,24 +83,25 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
     const QDateTime now = m_state.clock.now();
     const double elapsed = static_cast<double>(m_state.lastAttemptTime.msecsTo(now)) / 1000.0;
     const QString interval = withoutSeal(m_state.settings.interval);
-    const bool tooSoon = static_cast<double>(decimalValue(interval)) > elapsed && m_state.user.failureCount >= 1;
+    const bool tooSoon =
+        static_cast<double>(LeadingNumber::value(interval)) > elapsed && m_state.user.failureCount >= 1;
     m_state.lastAttemptTime = now;
     if (tooSoon)
-        return {Result::Stay, intervalText(interval), kProductCaption};
+        return {Result::Stay, intervalText(interval), SharedTexts::kProductCaption};
 
     const QString typedName = AccountText::StripUnsafe(typedNameText);
     const QString typedPassword = AccountText::StripUnsafe(typedPasswordText);
     if (typedName.isEmpty())
-        return {Result::Stay, kEmptyNameText, kShortCaption};
+        return {Result::Stay, kEmptyNameText, SharedTexts::kShortCaption};
     if (typedPassword.size() < kMinPasswordLength)
-        return {Result::Stay, kShortPasswordText, kShortCaption};
+        return {Result::Stay, kShortPasswordText, SharedTexts::kShortCaption};
 
     CDbConnection& db = m_state.mainConnection;
     Recordset account;
     CDbConnection::NewRecordset(account);
     if (!db.OpenRecordset(account, QStringLiteral("SELECT * FROM tb_User ")) || (account.isBof() && account.isEof())) {
         CDbConnection::CloseRecordset(account);
-        return {Result::Stay, kDatabaseFaultText, kProductCaption};
+        return {Result::Stay, SharedTexts::kDatabaseFaultText, SharedTexts::kProductCaption};
     }
 
     const QString& systemKey = m_state.systemKey;
@@ -136,7 +116,7 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
         account.moveFirst();
         const FieldValue id = account.field(QStringLiteral("id"));
         if (id.isNull())
-            return {Result::Stay, kTamperedText, kProductCaption};
+            return {Result::Stay, SharedTexts::kTamperedText, SharedTexts::kProductCaption};
         user.id = FieldConversions::toText(id);
         user.gender = FieldConversions::toInt(account.field(QStringLiteral("gender")), 2);
         user.purview = -1;
@@ -148,16 +128,13 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
         account.setField(QStringLiteral("loginTimes"), static_cast<qint64>(user.loginTimes) + 1);
         account.update();
 
-        auto decrypted = [&](const QString& column) {
-            return TextCipher::DecryptText(systemKey, ReadLongBinary(account, column));
-        };
-        const qint64 storedCount = decimalValue(decrypted(QStringLiteral("errorTimes")));
-        user.failureCount = static_cast<int>(std::clamp<qint64>(storedCount, 0, kMaxFailureCount));
-        user.userName = AccountText::UnsaltText(withoutSeal(decrypted(QStringLiteral("userName"))));
-        const QByteArray storedPassword = ReadLongBinary(account, QStringLiteral("password"));
-        user.dataKey = AccountText::UnsaltText(withoutSeal(decrypted(QStringLiteral("aesKey"))));
-
         seal = AccountText::DatabaseSeal(user.id);
+        const AccountRow row(systemKey, seal);
+        const AccountRow::Values stored = row.read(account);
+        user.failureCount = stored.failureCount;
+        user.userName = stored.userName;
+        user.dataKey = stored.dataKey;
+
         const QChar mode = policy.sdRank.isEmpty() ? QChar() : policy.sdRank.front();
         const bool tamperMode = mode == u'1' || mode == u'3';
         const bool failureMode = mode == u'2' || mode == u'3';
@@ -165,25 +142,24 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
                                   sealOf(policy.interval) == seal && sealOf(policy.sdRank) == seal &&
                                   sealOf(policy.version) == seal;
         if (sealOf(policy.sdRank) != seal) {
-            outcome = {Result::Stay, kTamperedText, kAppCaption};
+            outcome = {Result::Stay, SharedTexts::kTamperedText, SharedTexts::kAppCaption};
         } else if (tamperMode && !policySealed) {
             destroy = true;
-        } else if (failureMode && user.failureCount > decimalValue(withoutSeal(policy.sdRank).mid(1))) {
+        } else if (failureMode && user.failureCount > LeadingNumber::value(withoutSeal(policy.sdRank).mid(1))) {
             destroy = true;
         } else if (CodePage936::roundTrip(typedName) != user.userName) {
             // The stored name passed through the code page; the typed one is compared in the same form.
-            outcome = {Result::Stay, kUnknownNameText, kProductCaption};
-        } else if (TextCipher::EncryptText(systemKey, typedPassword + seal) != storedPassword) {
-            user.failureCount = qMin(user.failureCount + 1, kMaxFailureCount);
-            FieldConversions::WriteLongBinary(account,
-                                              TextCipher::EncryptText(systemKey, QString::number(user.failureCount)),
-                                              QStringLiteral("errorTimes"));
-            outcome = {Result::Stay, wrongPasswordText(user.failureCount), kProductCaption};
+            outcome = {Result::Stay, kUnknownNameText, SharedTexts::kProductCaption};
+        } else if (!row.passwordMatches(account, typedPassword)) {
+            user.failureCount = qMin(user.failureCount + 1, AccountRow::kMaxFailureCount);
+            row.writeFailureCount(account, user.failureCount);
+            account.update();
+            outcome = {Result::Stay, wrongPasswordText(user.failureCount), SharedTexts::kProductCaption};
         } else {
-            user.password = withoutSeal(TextCipher::DecryptText(systemKey, storedPassword));
+            user.password = stored.password;
             user.failureCount = 0;
-            FieldConversions::WriteLongBinary(account, TextCipher::EncryptText(systemKey, QStringLiteral("0")),
-                                              QStringLiteral("errorTimes"));
+            row.writeFailureCount(account, 0);
+            account.update();
             outcome = {Result::LoggedIn, {}, {}};
         }
         // Every table is about to be emptied: nothing of this attempt needs keeping.
@@ -193,7 +169,7 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
             transaction.commit();
     } catch (const DbError&) {
         CDbConnection::CloseRecordset(account);
-        return {Result::Stay, kDatabaseFaultText, kProductCaption};
+        return {Result::Stay, SharedTexts::kDatabaseFaultText, SharedTexts::kProductCaption};
     }
     CDbConnection::CloseRecordset(account);
     m_state.user = user;

@@ -47,19 +47,10 @@ public:
     // Empties every table and marks the database file for deletion at exit.
     void DestroyAllData();
 
-    // Written with at most four digits.
-    static constexpr int kMaxFailureCount = 9999;
     static constexpr int kMinPasswordLength = 4;
-
-    static inline const QString kProductCaption = QStringLiteral("澄岳个人信息管理安全版");
-    static inline const QString kShortCaption = QStringLiteral("澄岳个人信息管理");
-    static inline const QString kAppCaption = QStringLiteral("Tiv");
 
     static inline const QString kCountFailedText =
         QStringLiteral("数据库发生异常！\r\n建议使用数据库压缩修复工具修复后重启软件尝试并向作者提交该BUG！");
-    static inline const QString kTamperedText = QStringLiteral("数据库发生异常或被非法篡改！");
-    static inline const QString kDatabaseFaultText =
-        QStringLiteral("数据库发生异常或被非法篡改！\r\n建议压缩数据库后重新尝试并向作者提交该BUG！");
     static inline const QString kEmptyNameText = QStringLiteral("用户名不能为空，请输入您的用户名!");
     static inline const QString kShortPasswordText = QStringLiteral("密码不能为空且长度不小于4位!");
     static inline const QString kUnknownNameText = QStringLiteral("您输入的用户名不存在!");

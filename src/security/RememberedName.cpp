@@ -1,8 +1,8 @@
 #include "security/RememberedName.h"
 
-#include "app/WindowStateRecord.h"
-#include "crypto/TextCipher.h"
-#include "security/AccountText.h"
+#include "security/AccountRow.h"
+#include "state/AccountText.h"
+#include "state/WindowStateRecord.h"
 
 namespace RememberedName {
 
@@ -18,9 +18,10 @@ bool hasLineBreak(const QByteArray& stored)
 bool remember(WindowStateRecord& record, const QString& name, const QString& seal, const QString& systemKey,
               RandomLetters& letters, const std::optional<QString>& salted)
 {
+    const AccountRow account(systemKey, seal);
     for (int attempt = 0; attempt < kSaltTries; ++attempt) {
         const QString candidate = (attempt == 0 && salted) ? *salted : AccountText::SaltText(name, letters);
-        const QByteArray stored = TextCipher::EncryptText(systemKey, candidate + seal);
+        const QByteArray stored = account.encodeSaltedName(candidate);
         // Salt letters do not change the length: a form too long now stays too long.
         if (stored.size() > kMaxStoredBytes)
             break;
@@ -44,7 +45,8 @@ std::optional<QString> recall(const WindowStateRecord& record, const QString& sy
 {
     if (record.saveName != WindowStateRecord::kYes)
         return std::nullopt;
-    return AccountText::UnsaltText(AccountText::withoutSeal(TextCipher::DecryptText(systemKey, record.loginName)));
+    // The seal is cut off by length; which seal it was does not matter for reading.
+    return AccountRow(systemKey, QString()).decodeName(record.loginName);
 }
 
 } // namespace RememberedName

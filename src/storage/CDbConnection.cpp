@@ -10,7 +10,6 @@
 #include "storage/DbError.h"
 #include "storage/Recordset.h"
 #include "storage/Statement.h"
-#include "ui/Prompter.h"
 
 namespace {
 
@@ -20,30 +19,123 @@ constexpr int kBusyTimeoutMs = 5000;
 // The recordset learns each row's rowid by selecting it first under this name.
 const QString kRowIdColumn = QStringLiteral("tiv_rowid_");
 
-// "SELECT a, b FROM t ..." → "SELECT _rowid_ AS tiv_rowid_, a, b FROM t ...". DISTINCT selects have
-// no single row behind a result row, so they stay read-only.
-QString withRowId(const QString& statement)
+// The words and punctuation of a statement, without its literals, quoted names and comments: enough
+// to see its shape.
+QStringList shapeTokens(const QString& statement)
 {
-    static const QRegularExpression selectHead(QStringLiteral("^\\s*select\\s+(?!distinct\\b)"),
-                                               QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = selectHead.match(statement);
-    if (!match.hasMatch())
-        return {};
-    return QStringLiteral("SELECT _rowid_ AS ") + kRowIdColumn + QStringLiteral(", ") +
-           statement.mid(match.capturedEnd());
+    QStringList tokens;
+    const qsizetype n = statement.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = statement[i];
+        if (c.isSpace()) {
+            ++i;
+        } else if (c == u'-' && i + 1 < n && statement[i + 1] == u'-') {
+            while (i < n && statement[i] != u'\n')
+                ++i;
+        } else if (c == u'/' && i + 1 < n && statement[i + 1] == u'*') {
+            const qsizetype close = statement.indexOf(QLatin1String("*/"), i + 2);
+            i = close < 0 ? n : close + 2;
+        } else if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            // A literal or a quoted name: one token standing for a value or a name.
+            const QChar closing = c == u'[' ? QChar(u']') : c;
+            qsizetype j = i + 1;
+            while (j < n) {
+                if (statement[j] == closing) {
+                    if (closing != u']' && j + 1 < n && statement[j + 1] == closing) {
+                        j += 2; // a doubled quote stands for itself
+                        continue;
+                    }
+                    break;
+                }
+                ++j;
+            }
+            tokens.append(c == u'\'' ? QStringLiteral("'") : QStringLiteral("\"name\""));
+            i = j + 1;
+        } else if (c.isLetterOrNumber() || c == u'_') {
+            qsizetype j = i;
+            while (j < n && (statement[j].isLetterOrNumber() || statement[j] == u'_' || statement[j] == u'$'))
+                ++j;
+            tokens.append(statement.mid(i, j - i).toUpper());
+            i = j;
+        } else {
+            tokens.append(QString(c));
+            ++i;
+        }
+    }
+    return tokens;
 }
 
-// The single table every result column comes from, or empty when there is none.
-QString singleOriginTable(const Statement& statement)
+bool isWord(const QString& token)
 {
-    QString table;
-    for (int i = 0; i < statement.columnCount(); ++i) {
-        const QString origin = statement.originTable(i);
-        if (origin.isEmpty() || (!table.isEmpty() && origin.compare(table, Qt::CaseInsensitive) != 0))
+    return !token.isEmpty() && (token[0].isLetter() || token[0] == u'_');
+}
+
+// The table a plain single-table SELECT reads, or empty for anything else. Only such a statement
+// gives result rows that each stand for one row of one table, so only its rows may be written back
+// by rowid: DISTINCT, grouping, compounds, joins and subqueries in FROM give rows that do not.
+QString plainSelectTable(const QString& statement)
+{
+    static const QStringList refused = {
+        QStringLiteral("DISTINCT"),  QStringLiteral("GROUP"),  QStringLiteral("HAVING"),  QStringLiteral("UNION"),
+        QStringLiteral("INTERSECT"), QStringLiteral("EXCEPT"), QStringLiteral("JOIN"),    QStringLiteral("WITH"),
+        QStringLiteral("VALUES"),    QStringLiteral("WINDOW"), QStringLiteral("NATURAL"), QStringLiteral("OVER"),
+    };
+    const QStringList tokens = shapeTokens(statement);
+    if (tokens.isEmpty() || tokens.front() != QLatin1String("SELECT"))
+        return {};
+    qsizetype from = -1;
+    int depth = 0;
+    for (qsizetype i = 0; i < tokens.size(); ++i) {
+        const QString& token = tokens[i];
+        if (refused.contains(token))
             return {};
-        table = origin;
+        if (token == u'(')
+            ++depth;
+        else if (token == u')')
+            --depth;
+        else if (token == u';' && i + 1 < tokens.size())
+            return {}; // a second statement
+        else if (depth == 0 && token == QLatin1String("FROM") && from < 0)
+            from = i;
     }
-    return table;
+    if (from < 0 || from + 1 >= tokens.size() || !isWord(tokens[from + 1]))
+        return {};
+    qsizetype next = from + 2;
+    // An alias is allowed: it still names the one table.
+    if (next < tokens.size() && tokens[next] == QLatin1String("AS"))
+        ++next;
+    static const QStringList clauses = {QStringLiteral("WHERE"), QStringLiteral("ORDER"), QStringLiteral("LIMIT")};
+    if (next < tokens.size() && isWord(tokens[next]) && !clauses.contains(tokens[next]))
+        ++next;
+    if (next < tokens.size() && !clauses.contains(tokens[next]) && tokens[next] != u';')
+        return {}; // a second table, a join condition or anything else after the table
+    // The table's own spelling, for the statements that write its rows.
+    const QStringList words = statement.split(QRegularExpression(QStringLiteral("[^\\w$]+")), Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i + 1 < words.size(); ++i) {
+        if (words[i].compare(QLatin1String("from"), Qt::CaseInsensitive) == 0 &&
+            words[i + 1].compare(tokens[from + 1], Qt::CaseInsensitive) == 0)
+            return words[i + 1];
+    }
+    return {};
+}
+
+// "SELECT a, b FROM t ..." → "SELECT _rowid_ AS tiv_rowid_, a, b FROM t ...".
+QString withRowId(const QString& statement)
+{
+    const qsizetype select = statement.indexOf(QLatin1String("select"), 0, Qt::CaseInsensitive);
+    return statement.left(select) + QStringLiteral("SELECT _rowid_ AS ") + kRowIdColumn + QStringLiteral(", ") +
+           statement.mid(select + 6);
+}
+
+// Whether every result column comes from the named table (a view names the table behind it, and
+// expressions name none).
+bool allColumnsFrom(const Statement& statement, const QString& table)
+{
+    for (int i = 0; i < statement.columnCount(); ++i) {
+        if (statement.originTable(i).compare(table, Qt::CaseInsensitive) != 0)
+            return false;
+    }
+    return statement.columnCount() > 0;
 }
 
 } // namespace
@@ -53,14 +145,10 @@ CDbConnection::~CDbConnection()
     CloseConnection();
 }
 
-bool CDbConnection::OpenConnection(const QString& connectionString, Prompter& prompter)
+bool CDbConnection::OpenConnection(const QString& connectionString, QString* error)
 {
     const Target target = parseConnectionString(connectionString);
-    if (!openFile(target.path, target.password)) {
-        prompter.showMessage(kOpenFailedText, kAppCaption);
-        return false;
-    }
-    return true;
+    return openFile(target.path, target.password, error);
 }
 
 bool CDbConnection::openFile(const QString& path, const QString& password, QString* error)
@@ -96,15 +184,17 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
         sqlite3_close_v2(db);
         return report(message);
     }
-    m_db = db;
+    m_handle = std::make_shared<ConnectionHandle>();
+    m_handle->db = db;
     return true;
 }
 
 bool CDbConnection::CloseConnection()
 {
-    if (m_db) {
-        sqlite3_close_v2(m_db);
-        m_db = nullptr;
+    if (m_handle) {
+        sqlite3_close_v2(m_handle->db);
+        m_handle->db = nullptr;
+        m_handle.reset();
     }
     return true;
 }
@@ -125,7 +215,7 @@ bool CDbConnection::OpenRecordset(Recordset& recordset, const QString& statement
 {
     recordset.close();
     try {
-        Statement plain(m_db, statement);
+        Statement plain(handle(), statement);
         if (plain.columnCount() == 0) {
             // delete, update, insert: run it; there are no rows to hold.
             plain.bindAll(values);
@@ -133,36 +223,39 @@ bool CDbConnection::OpenRecordset(Recordset& recordset, const QString& statement
             return true;
         }
 
-        QString table = singleOriginTable(plain);
-        const QString rowIdStatement = table.isEmpty() ? QString() : withRowId(statement);
-        if (rowIdStatement.isEmpty())
-            table.clear();
-
-        auto load = [&](Statement& query, bool withRowIds) {
-            query.bindAll(values);
-            const int first = withRowIds ? 1 : 0;
-            for (int i = first; i < query.columnCount(); ++i) {
-                recordset.m_columns.append(query.columnName(i));
-                recordset.m_origins.append(query.originColumn(i));
+        // Rows are written back by rowid only where each result row is one row of one table.
+        const QString table = plainSelectTable(statement);
+        std::unique_ptr<Statement> withRowIds;
+        if (!table.isEmpty() && allColumnsFrom(plain, table)) {
+            try {
+                withRowIds = std::make_unique<Statement>(handle(), withRowId(statement));
+            } catch (const DbError&) {
+                // A table without rowids: its rows can still be read.
             }
-            while (query.step()) {
-                Recordset::Row row;
-                row.rowId = withRowIds ? query.value(0).integer() : 0;
-                row.values.reserve(static_cast<std::size_t>(query.columnCount() - first));
-                for (int i = first; i < query.columnCount(); ++i)
-                    row.values.push_back(query.value(i));
-                recordset.m_rows.push_back(std::move(row));
-            }
-        };
-
-        if (!table.isEmpty()) {
-            Statement query(m_db, rowIdStatement);
-            load(query, true);
-            recordset.m_table = table;
-        } else {
-            load(plain, false);
         }
-        recordset.m_db = m_db;
+        Statement& query = withRowIds ? *withRowIds : plain;
+        const int first = withRowIds ? 1 : 0;
+        query.bindAll(values);
+        for (int i = first; i < query.columnCount(); ++i) {
+            recordset.m_columns.append(query.columnName(i));
+            recordset.m_origins.append(query.originColumn(i));
+        }
+        while (query.step()) {
+            Recordset::Row row;
+            if (withRowIds) {
+                const FieldValue rowId = query.value(0);
+                if (rowId.kind() != FieldValue::Kind::Integer)
+                    throw DbError("a row without a rowid cannot be written back");
+                row.rowId = rowId.integer();
+            }
+            row.values.reserve(static_cast<std::size_t>(query.columnCount() - first));
+            for (int i = first; i < query.columnCount(); ++i)
+                row.values.push_back(query.value(i));
+            recordset.m_rows.push_back(std::move(row));
+        }
+        if (withRowIds)
+            recordset.m_table = table;
+        recordset.m_connection = m_handle;
         recordset.m_open = true;
         recordset.m_position = recordset.m_rows.empty() ? -1 : 0;
         return true;
@@ -174,19 +267,19 @@ bool CDbConnection::OpenRecordset(Recordset& recordset, const QString& statement
 
 void CDbConnection::execute(const QString& statement, const std::vector<FieldValue>& values)
 {
-    Statement query(m_db, statement);
+    Statement query(handle(), statement);
     query.bindAll(values);
     query.run();
 }
 
 qint64 CDbConnection::lastInsertRowId() const
 {
-    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
+    return handle() ? sqlite3_last_insert_rowid(handle()) : 0;
 }
 
 QString CDbConnection::errorMessage() const
 {
-    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString();
+    return handle() ? QString::fromUtf8(sqlite3_errmsg(handle())) : QString();
 }
 
 CDbConnection::Target CDbConnection::parseConnectionString(const QString& connectionString)

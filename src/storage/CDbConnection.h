@@ -2,13 +2,19 @@
 
 #include <QString>
 
+#include <memory>
 #include <vector>
 
 #include "storage/FieldValue.h"
 
 struct sqlite3;
-class Prompter;
 class Recordset;
+
+// The handle of an open connection as its recordsets see it: closing the connection empties it, so a
+// recordset that outlives its connection fails cleanly instead of using a closed handle.
+struct ConnectionHandle {
+    sqlite3* db = nullptr;
+};
 
 // One keyed connection to the database file. Statements run through recordsets that read their
 // rows when opened, so no statement stays open between operations.
@@ -20,10 +26,11 @@ public:
     CDbConnection& operator=(const CDbConnection&) = delete;
 
     // Opens the data source named by the connection string with its password and proves the key
-    // with a read. Never creates a file. On failure tells the user through the prompter.
-    bool OpenConnection(const QString& connectionString, Prompter& prompter);
+    // with a read. Never creates a file. On failure the caller tells the user kOpenFailedText.
+    bool OpenConnection(const QString& connectionString, QString* error = nullptr);
+    // Closes the connection; the recordsets opened on it can no longer be used.
     bool CloseConnection();
-    bool isOpen() const { return m_db != nullptr; }
+    bool isOpen() const { return m_handle != nullptr; }
 
     // Gives the recordset a fresh, unopened cursor.
     static bool NewRecordset(Recordset& recordset);
@@ -38,7 +45,7 @@ public:
     // The rowid of the last row inserted on this connection.
     qint64 lastInsertRowId() const;
 
-    sqlite3* handle() const { return m_db; }
+    sqlite3* handle() const { return m_handle ? m_handle->db : nullptr; }
     QString errorMessage() const;
 
     // What the connection string names: the file (resolved against the working directory, whatever
@@ -54,8 +61,7 @@ public:
     bool openFile(const QString& path, const QString& password, QString* error = nullptr);
 
     static inline const QString kOpenFailedText = QStringLiteral("程序初始化失败，请确认程序完整性！");
-    static inline const QString kAppCaption = QStringLiteral("Tiv");
 
 private:
-    sqlite3* m_db = nullptr;
+    std::shared_ptr<ConnectionHandle> m_handle;
 };

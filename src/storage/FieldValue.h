@@ -6,6 +6,8 @@
 
 #include <variant>
 
+#include "storage/DbError.h"
+
 // A value as it passes between a column and the program: NULL, integer, floating-point number,
 // text, date-time or byte array. NULL stays distinguishable from every empty value.
 class FieldValue final {
@@ -24,14 +26,23 @@ public:
     Kind kind() const { return static_cast<Kind>(m_value.index()); }
     bool isNull() const { return kind() == Kind::Null; }
 
-    qint64 integer() const { return std::get<qint64>(m_value); }
-    double real() const { return std::get<double>(m_value); }
-    const QString& text() const { return std::get<QString>(m_value); }
-    const QDateTime& dateTime() const { return std::get<QDateTime>(m_value); }
-    const QByteArray& blob() const { return std::get<QByteArray>(m_value); }
+    // Each throws DbError when the value is of another kind: a column that holds something
+    // unexpected is a data-access failure of the command, never the end of the program.
+    qint64 integer() const { return get<qint64>(); }
+    double real() const { return get<double>(); }
+    const QString& text() const { return get<QString>(); }
+    const QDateTime& dateTime() const { return get<QDateTime>(); }
+    const QByteArray& blob() const { return get<QByteArray>(); }
 
     bool operator==(const FieldValue& other) const = default;
 
 private:
+    template <class T> const T& get() const
+    {
+        if (const T* value = std::get_if<T>(&m_value))
+            return *value;
+        throw DbError("the value is of another kind");
+    }
+
     std::variant<std::monostate, qint64, double, QString, QDateTime, QByteArray> m_value;
 };

@@ -2,10 +2,19 @@
 
 #include <sqlcipher/sqlite3.h>
 
+#include "storage/CDbConnection.h"
 #include "storage/DbError.h"
 #include "storage/Statement.h"
 
 namespace {
+
+// What reading the value back from its column gives: date-times are kept as text.
+FieldValue asStored(const FieldValue& value)
+{
+    if (value.kind() == FieldValue::Kind::DateTime)
+        return FieldValue(value.dateTime().toString(Statement::kDateTimeFormat));
+    return value;
+}
 
 QString quoted(const QString& identifier)
 {
@@ -26,10 +35,18 @@ bool Recordset::isEof() const
     return m_rows.empty() || m_position >= static_cast<int>(m_rows.size());
 }
 
+sqlite3* Recordset::db() const
+{
+    if (!m_connection || !m_connection->db)
+        throw DbError("the connection of the recordset has closed");
+    return m_connection->db;
+}
+
 void Recordset::moveFirst()
 {
     if (!m_open)
         throw DbError("the recordset is not open");
+    db();
     m_position = 0;
 }
 
@@ -37,6 +54,7 @@ void Recordset::moveNext()
 {
     if (!m_open || isEof())
         throw DbError("no row after the end of the recordset");
+    db();
     ++m_position;
 }
 
@@ -44,6 +62,7 @@ void Recordset::movePrevious()
 {
     if (!m_open || isBof())
         throw DbError("no row before the start of the recordset");
+    db();
     --m_position;
 }
 
@@ -65,12 +84,14 @@ void Recordset::requireCurrentRow() const
 {
     if (!m_open || m_position < 0 || m_position >= static_cast<int>(m_rows.size()))
         throw DbError("no current row");
+    db();
 }
 
 void Recordset::requireUpdatable() const
 {
-    if (!m_open || m_table.isEmpty())
+    if (!isUpdatable())
         throw DbError("the recordset cannot be updated");
+    db();
 }
 
 FieldValue Recordset::field(const QString& name) const
@@ -132,10 +153,10 @@ void Recordset::update()
             columns.isEmpty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(quoted(m_table))
                               : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                     .arg(quoted(m_table), columns.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-        Statement insert(m_db, sql);
+        Statement insert(db(), sql);
         insert.bindAll(values);
         insert.run();
-        row = readRow(sqlite3_last_insert_rowid(m_db));
+        row = readRow(sqlite3_last_insert_rowid(db()));
         m_adding = false;
     } else if (!m_pending.empty()) {
         QStringList assignments;
@@ -145,13 +166,16 @@ void Recordset::update()
             values.push_back(value);
         }
         values.emplace_back(row.rowId);
-        Statement change(m_db, QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_=?")
+        Statement change(db(), QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_=?")
                                    .arg(quoted(m_table), assignments.join(QLatin1Char(','))));
         change.bindAll(values);
         change.run();
-        if (sqlite3_changes(m_db) != 1)
+        if (sqlite3_changes(db()) != 1)
             throw DbError("the row to update is gone");
-        row = readRow(row.rowId);
+        // Only what was written changed; reading the whole row back would copy every long value of
+        // it again.
+        for (const auto& [column, value] : m_pending)
+            row.values[static_cast<std::size_t>(column)] = asStored(value);
     }
     m_pending.clear();
 }
@@ -161,7 +185,7 @@ void Recordset::deleteCurrent()
     requireCurrentRow();
     requireUpdatable();
     if (!m_adding) {
-        Statement erase(m_db, QStringLiteral("DELETE FROM %1 WHERE _rowid_=?").arg(quoted(m_table)));
+        Statement erase(db(), QStringLiteral("DELETE FROM %1 WHERE _rowid_=?").arg(quoted(m_table)));
         erase.bind(1, FieldValue(m_rows[static_cast<std::size_t>(m_position)].rowId));
         erase.run();
     }
@@ -182,7 +206,7 @@ Recordset::Row Recordset::readRow(qint64 rowId) const
     for (const QString& origin : m_origins)
         columns.append(quoted(origin));
     Statement query(
-        m_db, QStringLiteral("SELECT %1 FROM %2 WHERE _rowid_=?").arg(columns.join(QLatin1Char(',')), quoted(m_table)));
+        db(), QStringLiteral("SELECT %1 FROM %2 WHERE _rowid_=?").arg(columns.join(QLatin1Char(',')), quoted(m_table)));
     query.bind(1, FieldValue(rowId));
     if (!query.step())
         throw DbError("the written row cannot be read back");
@@ -196,7 +220,7 @@ Recordset::Row Recordset::readRow(qint64 rowId) const
 void Recordset::close()
 {
     m_open = false;
-    m_db = nullptr;
+    m_connection.reset();
     m_table.clear();
     m_columns.clear();
     m_origins.clear();

@@ -3,21 +3,25 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "storage/FieldValue.h"
 
 struct sqlite3;
+struct ConnectionHandle;
 
-// The rows a statement returned, with a current position. When the statement reads one table the
-// recordset is updatable: changes to the current row and new rows are written back by rowid.
-// Field, row and move operations throw DbError on failure.
+// The rows a statement returned, with a current position. When the statement is a plain SELECT of
+// one table the recordset is updatable: changes to the current row and new rows are written back by
+// rowid. Field, row and move operations throw DbError on failure, and so does every operation after
+// the connection it was opened on has closed.
 class Recordset final {
 public:
     Recordset() = default;
 
     bool isOpen() const { return m_open; }
+    // Whether changes can be written back.
+    bool isUpdatable() const { return m_open && !m_table.isEmpty(); }
     int state() const { return m_open ? 1 : 0; }
     // Both true when the statement returned no row.
     bool isBof() const;
@@ -34,8 +38,9 @@ public:
     void setField(const QString& name, const FieldValue& value);
 
     void addNew();
-    // Writes the pending changes of the current row (or the new row) and reads the row back, so
-    // values the database generates (the id, defaults) are visible at once.
+    // Writes the pending changes of the current row (or the new row). A new row is read back, so the
+    // values the database generates (the id, defaults) are visible at once; a changed row keeps the
+    // values written.
     void update();
     // Deletes the current row; the row after it becomes current.
     void deleteCurrent();
@@ -56,9 +61,11 @@ private:
     void requireCurrentRow() const;
     void requireUpdatable() const;
     Row readRow(qint64 rowId) const;
+    // The open connection's handle; throws DbError once the connection has closed.
+    sqlite3* db() const;
 
     bool m_open = false;
-    sqlite3* m_db = nullptr;
+    std::shared_ptr<ConnectionHandle> m_connection;
     QString m_table;       // empty when not updatable
     QStringList m_columns; // result column names
     QStringList m_origins; // table column each result column comes from (empty for expressions)

@@ -3,6 +3,10 @@
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -48,6 +52,33 @@ QStringList tableStatements()
     };
 }
 
+// Makes every missing folder of the path readable by its owner only from the start.
+bool makeOwnerOnlyFolders(const QString& path)
+{
+    const QStringList parts = QDir::cleanPath(path).split(QLatin1Char('/'));
+    QString current = path.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : QString();
+    for (const QString& part : parts) {
+        if (part.isEmpty())
+            continue;
+        current += (current.isEmpty() || current.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + part;
+        if (QFileInfo(current).isDir())
+            continue;
+        if (::mkdir(QFile::encodeName(current).constData(), 0700) != 0 && !QFileInfo(current).isDir())
+            return false;
+    }
+    return true;
+}
+
+// Creates the empty file the database goes into, owner-only, failing if anything is there already.
+bool createOwnerOnlyFile(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    ::close(fd);
+    return true;
+}
+
 bool fail(QString* error, const QString& text)
 {
     if (error)
@@ -71,8 +102,11 @@ bool CreateDatabase(const QString& path, QString* error)
     const QFileInfo info(path);
     if (info.exists() || info.isSymLink())
         return fail(error, QStringLiteral("%1 already exists; it was left untouched.").arg(path));
-    if (!QDir().mkpath(info.absolutePath()))
+    if (!makeOwnerOnlyFolders(info.absolutePath()))
         return fail(error, QStringLiteral("cannot create the folder %1").arg(info.absolutePath()));
+    // SQLite makes a new database in an empty file; made here first, it is never readable by others.
+    if (!createOwnerOnlyFile(path))
+        return fail(error, QStringLiteral("cannot create %1").arg(path));
 
     const QString password = CDbConnection::parseConnectionString(kConnectionString).password;
     sqlite3* db = nullptr;
@@ -120,7 +154,6 @@ bool CreateDatabase(const QString& path, QString* error)
         QFile::remove(path + QStringLiteral("-journal"));
         return fail(error, QStringLiteral("cannot create %1: %2").arg(path, failure));
     }
-    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;
 }
 

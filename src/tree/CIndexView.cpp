@@ -5,13 +5,14 @@
 #include <QResizeEvent>
 #include <QTreeWidgetItemIterator>
 
-#include "app/AppState.h"
-#include "app/TivResources.h"
+#include "state/AppState.h"
+#include "state/SharedTexts.h"
 #include "storage/Recordset.h"
-#include "tree/ModuleTree.h"
 #include "tree/IndexTree.h"
+#include "tree/ModuleTree.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
+#include "ui/TivResources.h"
 
 namespace {
 
@@ -54,11 +55,9 @@ CIndexView::CIndexView(AppState& state, Prompter& prompter, QWidget* parent)
     m_captionBand->setStyleSheet(kCaptionStyle);
     m_captionBand->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    const std::array<QString, 3> names = {QStringLiteral("fileTree"), QStringLiteral("dairyTree"),
-                                          QStringLiteral("pwdTree")};
     for (std::size_t i = 0; i < m_trees.size(); ++i) {
         auto* tree = new IndexTree(this);
-        tree->setObjectName(names[i]);
+        tree->setObjectName(moduleInfos()[i].name + QStringLiteral("Tree"));
         tree->setFont(Skin::uiFont(10));
         tree->hide(); // nothing is visible until the main window picks a module
         m_trees[i] = tree;
@@ -75,7 +74,7 @@ void CIndexView::loadImages()
         auto& images = m_images[moduleIndex(module)];
         for (int index = 0; index < kImageCount; ++index)
             images[static_cast<std::size_t>(index)] =
-                TivResources::icon(QStringLiteral("tree-%1-%2").arg(moduleCode(module).toLower()).arg(index));
+                TivResources::icon(QStringLiteral("tree-%1-%2").arg(moduleInfo(module).name).arg(index));
     }
 }
 
@@ -152,7 +151,7 @@ void CIndexView::fill(ModuleKind module, const QSet<int>& expandedIds, int selec
 {
     Recordset rows;
     if (!ModuleTree::OpenModuleRows(m_state, module, rows)) {
-        m_prompter.showMessage(ModuleTree::openFailedText(module), QStringLiteral("澄岳个人信息管理安全版"));
+        m_prompter.showMessage(moduleInfo(module).rowsOpenFailedText, SharedTexts::kProductCaption);
         return;
     }
     m_state.currentModule = module;
@@ -194,7 +193,7 @@ void CIndexView::fill(ModuleKind module, const QSet<int>& expandedIds, int selec
     }
     widget->setUpdatesEnabled(true);
     if (build.readError)
-        Q_EMIT statusMessage(ModuleTree::buildFailedText(module));
+        Q_EMIT statusMessage(moduleInfo(module).treeReadFailedText);
 }
 
 void CIndexView::RenameSelectedNode(const QString& caption)

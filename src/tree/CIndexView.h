@@ -7,7 +7,7 @@
 
 #include <array>
 
-#include "storage/ModuleKind.h"
+#include "state/ModuleKind.h"
 #include "tree/TreeCommands.h"
 
 class QLabel;

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "storage/ModuleKind.h"
+#include "state/ModuleKind.h"
 
 class CDbConnection;
 

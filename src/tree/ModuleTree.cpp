@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "app/AppState.h"
 #include "crypto/TextCipher.h"
+#include "state/AppState.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -78,30 +78,6 @@ Build build(Recordset& rows, const QString& dataKey)
         result.readError = true;
     }
     return result;
-}
-
-QString openFailedText(ModuleKind module)
-{
-    switch (module) {
-    case ModuleKind::Dairy:
-        return QStringLiteral("读取日记数据失败,请检查程序的完整性!");
-    case ModuleKind::Pwd:
-        return QStringLiteral("读取密码箱数据失败,请检查程序的完整性!");
-    default:
-        return QStringLiteral("读取文档管理数据失败,请检查程序的完整性!");
-    }
-}
-
-QString buildFailedText(ModuleKind module)
-{
-    switch (module) {
-    case ModuleKind::Dairy:
-        return QStringLiteral("读取日记目录结构错误");
-    case ModuleKind::Pwd:
-        return QStringLiteral("读取密码箱目录结构错误");
-    default:
-        return QStringLiteral("读取文档目录结构错误");
-    }
 }
 
 } // namespace ModuleTree

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "storage/ModuleKind.h"
+#include "state/ModuleKind.h"
 
 struct AppState;
 class CDbConnection;
@@ -44,10 +44,5 @@ inline bool isFolderImage(int image)
 {
     return image % kMarked != kRecord;
 }
-
-// "读取文档管理数据失败,请检查程序的完整性!" and its siblings: the rows could not be opened.
-QString openFailedText(ModuleKind module);
-// "读取文档目录结构错误" and its siblings: the rows stopped reading part-way.
-QString buildFailedText(ModuleKind module);
 
 } // namespace ModuleTree

@@ -1,7 +1,7 @@
 #include "tree/TreeCommands.h"
 
-#include "app/AppState.h"
 #include "crypto/TextCipher.h"
+#include "state/AppState.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -42,26 +42,12 @@ int folderImage(int level)
 
 std::optional<AddCommandTexts> TreeCommands::textsFor(ModuleKind module, bool folder)
 {
-    switch (module) {
-    case ModuleKind::File:
-        return folder ? AddCommandTexts{QStringLiteral("新建文件夹"), QStringLiteral("添加文件夹成功"),
-                                        QStringLiteral("添加文件夹失败")}
-                      : AddCommandTexts{QStringLiteral("新建文件"), QStringLiteral("添加文件成功"),
-                                        QStringLiteral("添加文件失败")};
-    case ModuleKind::Dairy:
-        return folder ? AddCommandTexts{QStringLiteral("新建日记本"), QStringLiteral("添加日记本成功"),
-                                        QStringLiteral("添加日记本失败")}
-                      : AddCommandTexts{QStringLiteral("新建日记"), QStringLiteral("添加日记成功"),
-                                        QStringLiteral("添加日记失败")};
-    case ModuleKind::Pwd:
-        return folder ? AddCommandTexts{QStringLiteral("新建密码本"), QStringLiteral("添加密码本成功"),
-                                        QStringLiteral("添加密码本失败")}
-                      : AddCommandTexts{QStringLiteral("新建密码"), QStringLiteral("添加密码成功"),
-                                        QStringLiteral("添加密码失败")};
-    case ModuleKind::None:
-        break;
-    }
-    return std::nullopt;
+    if (module == ModuleKind::None)
+        return std::nullopt;
+    const ModuleInfo& info = moduleInfo(module);
+    if (folder)
+        return AddCommandTexts{info.folderCaption, info.folderAddedText, info.folderAddFailedText};
+    return AddCommandTexts{info.recordCaption, info.recordAddedText, info.recordAddFailedText};
 }
 
 int TreeCommands::NextOrderId(CDbConnection& connection, ModuleKind module)

@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "storage/ModuleKind.h"
+#include "state/ModuleKind.h"
 
 struct AppState;
 class CDbConnection;

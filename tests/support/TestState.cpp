@@ -1,6 +1,6 @@
 #include "support/TestState.h"
 
-#include "app/SystemKey.h"
+#include "state/SystemKey.h"
 #include "storage/Schema.h"
 
 TestState::TestState(const QString& userId, const QString& dataKey)
@@ -10,11 +10,10 @@ TestState::TestState(const QString& userId, const QString& dataKey)
     m_state->systemKey = SystemKey::build();
     m_state->user.id = userId;
     m_state->user.dataKey = dataKey;
-    ScriptedPrompter silent;
-    if (!m_state->mainConnection.OpenConnection(Schema::kConnectionString, silent))
+    if (!m_state->mainConnection.OpenConnection(Schema::kConnectionString))
         qFatal("cannot open the test database");
     for (ModuleKind module : kAllModules) {
-        if (!m_state->moduleConnection(module).OpenConnection(Schema::kConnectionString, silent))
+        if (!m_state->moduleConnection(module).OpenConnection(Schema::kConnectionString))
             qFatal("cannot open the test database");
     }
 }

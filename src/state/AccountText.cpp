@@ -1,6 +1,6 @@
-#include "security/AccountText.h"
+#include "state/AccountText.h"
 
-#include "security/RandomLetters.h"
+#include "state/RandomLetters.h"
 
 namespace AccountText {
 

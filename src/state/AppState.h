@@ -5,11 +5,11 @@
 
 #include <array>
 
-#include "app/WindowStateRecord.h"
-#include "security/SettingsRecord.h"
-#include "security/UserRecord.h"
+#include "state/ModuleKind.h"
+#include "state/SettingsRecord.h"
+#include "state/UserRecord.h"
+#include "state/WindowStateRecord.h"
 #include "storage/CDbConnection.h"
-#include "storage/ModuleKind.h"
 
 class Clock;
 class RandomLetters;

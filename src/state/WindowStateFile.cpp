@@ -1,10 +1,11 @@
-#include "app/WindowStateFile.h"
+#include "state/WindowStateFile.h"
 
 #include <QDir>
 
-#include "app/IniFile.h"
 #include "crypto/CodePage936.h"
-#include "security/RandomLetters.h"
+#include "state/IniFile.h"
+#include "state/LeadingNumber.h"
+#include "state/RandomLetters.h"
 
 namespace WindowStateFile {
 
@@ -28,23 +29,6 @@ QString filePath()
     return QDir::current().filePath(QStringLiteral("tiv.ini"));
 }
 
-int leadingInteger(const QByteArray& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
-        negative = text[i++] == '-';
-    qint64 value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 0x7fffffff)
-            return negative ? -0x7fffffff - 1 : 0x7fffffff;
-    }
-    return static_cast<int>(negative ? -value : value);
-}
-
 WindowStateRecord read()
 {
     IniFile ini;
@@ -55,14 +39,14 @@ WindowStateRecord read()
     record.loginName.chop(1);
     record.loginName.remove(0, 1);
     record.saveName = CodePage936::toText(readValue(ini, kLogInfo, "SaveName"));
-    record.width = leadingInteger(readValue(ini, kSetting, "Width"));
-    record.height = leadingInteger(readValue(ini, kSetting, "Height"));
+    record.width = LeadingNumber::toInt(readValue(ini, kSetting, "Width"));
+    record.height = LeadingNumber::toInt(readValue(ini, kSetting, "Height"));
     record.moduleStart = readValue(ini, kSetting, "moduleStart");
-    record.fileStart = leadingInteger(readValue(ini, kSetting, "fileStart"));
-    record.dairyStart = leadingInteger(readValue(ini, kSetting, "dairyStart"));
-    record.pwdStart = leadingInteger(readValue(ini, kSetting, "pwdStart"));
-    record.left = leadingInteger(readValue(ini, kSetting, "ptx"));
-    record.top = leadingInteger(readValue(ini, kSetting, "pty"));
+    record.fileStart = LeadingNumber::toInt(readValue(ini, kSetting, "fileStart"));
+    record.dairyStart = LeadingNumber::toInt(readValue(ini, kSetting, "dairyStart"));
+    record.pwdStart = LeadingNumber::toInt(readValue(ini, kSetting, "pwdStart"));
+    record.left = LeadingNumber::toInt(readValue(ini, kSetting, "ptx"));
+    record.top = LeadingNumber::toInt(readValue(ini, kSetting, "pty"));
     return record;
 }
 

@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "app/WindowStateRecord.h"
+#include "state/WindowStateRecord.h"
 
 class RandomLetters;
 
@@ -17,8 +17,5 @@ QString filePath();
 WindowStateRecord read();
 // Writes all ten keys in their fixed order, with a random letter on each side of the login name.
 bool write(const WindowStateRecord& record, RandomLetters& letters);
-
-// Leading decimal digits with an optional sign, 0 when there are none.
-int leadingInteger(const QByteArray& text);
 
 } // namespace WindowStateFile

@@ -1,6 +1,6 @@
-#include "app/SystemKey.h"
+#include "state/SystemKey.h"
 
-#include "security/AccountText.h"
+#include "state/AccountText.h"
 
 namespace SystemKey {
 

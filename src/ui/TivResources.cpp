@@ -1,4 +1,4 @@
-#include "app/TivResources.h"
+#include "ui/TivResources.h"
 
 // Q_INIT_RESOURCE declares the generated function at the point of use, which must be outside any
 // namespace.

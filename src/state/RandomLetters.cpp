@@ -1,4 +1,4 @@
-#include "security/RandomLetters.h"
+#include "state/RandomLetters.h"
 
 #include <QRandomGenerator>
 
