@@ -1,17 +1,21 @@
 // First-run save and login policy on real databases: stored forms, the failure count, the interval,
 // seals and self-destruct, the remembered name, and that every command writes all or nothing.
+#include <map>
+
 #include <QFile>
 #include <QtTest>
 
-#include "app/AppState.h"
-#include "app/SystemKey.h"
-#include "app/WindowStateFile.h"
 #include "crypto/TextCipher.h"
-#include "security/AccountText.h"
 #include "security/FirstRunSetup.h"
+#include "security/AccountRow.h"
 #include "security/LoginPolicy.h"
-#include "security/RandomLetters.h"
+#include "security/PolicyRow.h"
 #include "security/RememberedName.h"
+#include "state/AccountText.h"
+#include "state/AppState.h"
+#include "state/RandomLetters.h"
+#include "state/SystemKey.h"
+#include "state/WindowStateFile.h"
 #include "storage/Clock.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -36,14 +40,11 @@ struct Session {
           state(clock, letters), policy(state)
     {
         state.systemKey = SystemKey::build();
-        if (!state.mainConnection.OpenConnection(Schema::kConnectionString, prompter))
+        if (!state.mainConnection.OpenConnection(Schema::kConnectionString))
             qFatal("cannot open the test database");
         Recordset row = table(QStringLiteral("tb_Setting"));
-        if (!row.isEof()) {
-            state.settings.id = FieldConversions::toInt(row.field(QStringLiteral("id")));
-            for (const QString& column : kPolicyColumns)
-                *policyValue(column) = decrypted(row, column);
-        }
+        if (!row.isEof())
+            state.settings = PolicyRow::read(row, state.systemKey);
         state.windowState = WindowStateFile::read();
         state.lastAttemptTime = clock.now();
     }
@@ -101,6 +102,61 @@ class LoginTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void landedStoredFormsReadAndWriteByteForByte()
+    {
+        // A database whose account and policy were written by the first release: name "张三abc",
+        // password "密码pw12", default key "默认key9", one failed login.
+        TempWorkDir work(false);
+        QVERIFY(QFile::copy(QStringLiteral(TIV_TEST_DATA "/landed-account.dat"), QStringLiteral("data/tiv.dat")));
+        QFile::setPermissions(QStringLiteral("data/tiv.dat"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        Session run;
+        Recordset user = run.table(QStringLiteral("tb_User"));
+        const QString seal = run.seal();
+        const AccountRow row(run.state.systemKey, seal);
+        const AccountRow::Values values = row.read(user);
+        QCOMPARE(values.userName, QStringLiteral("张三abc"));
+        QCOMPARE(values.password, QStringLiteral("密码pw12"));
+        QCOMPARE(values.dataKey, QStringLiteral("默认key9"));
+        QCOMPARE(values.failureCount, 1);
+        QVERIFY(row.passwordMatches(user, QStringLiteral("密码pw12")));
+        QVERIFY(!row.passwordMatches(user, QStringLiteral("密码pw13")));
+
+        // Written again with the salt letters it was stored with, every value is the same bytes.
+        const auto stored = [&](const QString& column) {
+            return FieldConversions::ReadLongBinary(user, column);
+        };
+        const auto saltOf = [&](const QString& column) {
+            const QString salted = run.decrypted(user, column);
+            return FixedLetters(QString(salted[2]) + salted[0] + salted[salted.size() - 10]);
+        };
+        const std::map<QString, QByteArray> before = {{AccountRow::kUserName, stored(AccountRow::kUserName)},
+                                                      {AccountRow::kPassword, stored(AccountRow::kPassword)},
+                                                      {AccountRow::kDataKey, stored(AccountRow::kDataKey)},
+                                                      {AccountRow::kFailureCount, stored(AccountRow::kFailureCount)}};
+        FixedLetters nameSalt = saltOf(AccountRow::kUserName);
+        FixedLetters keySalt = saltOf(AccountRow::kDataKey);
+        row.writeName(user, values.userName, nameSalt);
+        row.writePassword(user, values.password);
+        row.writeDataKey(user, values.dataKey, keySalt);
+        row.writeFailureCount(user, values.failureCount);
+        for (const auto& [column, bytes] : before)
+            QCOMPARE(user.field(column).blob(), bytes);
+
+        Recordset policy = run.table(QStringLiteral("tb_Setting"));
+        const SettingsRecord read = PolicyRow::read(policy, run.state.systemKey);
+        QCOMPARE(read.sdRank, QStringLiteral("3100") + seal);
+        QCOMPARE(read.version, QStringLiteral("2.0.00") + seal);
+        std::map<QString, QByteArray> policyBefore;
+        for (const QString& column : kPolicyColumns)
+            policyBefore[column] = FieldConversions::ReadLongBinary(policy, column);
+        PolicyRow::write(policy, read, run.state.systemKey);
+        for (const auto& [column, bytes] : policyBefore)
+            QCOMPARE(policy.field(column).blob(), bytes);
+
+        // And the release's account logs in.
+        QCOMPARE(run.attempt(QStringLiteral("张三abc"), QStringLiteral("密码pw12")).result, Result::LoggedIn);
+    }
+
     void firstRunStoresEveryValueInItsForm()
     {
         TempWorkDir work;
@@ -155,8 +211,8 @@ private slots:
     {
         QTest::addColumn<QString>("sabotage");
         QTest::newRow("policy table gone") << "DROP TABLE tb_Setting";
-        QTest::newRow("last policy value refused")
-            << "CREATE TRIGGER refuse BEFORE UPDATE OF version ON tb_Setting BEGIN SELECT RAISE(ABORT, 'no'); END";
+        QTest::newRow("policy row refused")
+            << "CREATE TRIGGER refuse BEFORE INSERT ON tb_Setting BEGIN SELECT RAISE(ABORT, 'no'); END";
     }
 
     void firstRunWritesAllOrNothing()

@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QtTest>
 
@@ -25,10 +26,32 @@ QString ModalDriver::pendingStep() const
 void ModalDriver::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (m_steps.empty() || !modal || !modal->isVisible())
+    if (!modal || !modal->isVisible()) {
+        m_stalledMs = 0;
         return;
-    if (QString::fromLatin1(modal->metaObject()->className()) != m_steps.front().className)
+    }
+    const QString className = QString::fromLatin1(modal->metaObject()->className());
+    if (m_steps.empty() || className != m_steps.front().className) {
+        m_stalledMs += m_timer.interval();
+        if (m_stalledMs < kGiveUpMs)
+            return;
+        m_stalledMs = 0;
+        QTest::qFail(qPrintable(QStringLiteral("a %1 stood open with no step for it; the script waited for %2")
+                                    .arg(className, m_steps.empty() ? QStringLiteral("nothing") : pendingStep())),
+                     __FILE__, __LINE__);
+        m_steps.clear();
+        // Closing every modal dialog lets the test return from the call that opened them.
+        while (QWidget* open = QApplication::activeModalWidget()) {
+            if (auto* dialog = qobject_cast<QDialog*>(open))
+                dialog->reject();
+            else
+                open->close();
+            if (QApplication::activeModalWidget() == open)
+                break;
+        }
         return;
+    }
+    m_stalledMs = 0;
     // The action runs after this poll returns: if it opens a nested modal dialog, the polling timer
     // must be free to fire again inside it.
     Step step = std::move(m_steps.front());

@@ -2,8 +2,8 @@
 
 #include <memory>
 
-#include "app/AppState.h"
-#include "security/RandomLetters.h"
+#include "state/AppState.h"
+#include "state/RandomLetters.h"
 #include "storage/Clock.h"
 #include "support/TestSupport.h"
 
