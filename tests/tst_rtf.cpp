@@ -1,8 +1,9 @@
-// The RTF bodies of documents and diary entries: what the reader makes of hand-written input, of word
-// processors' files and of broken or hostile bytes.
+// The RTF bodies of documents and diary entries: what the writer emits, what the reader makes of hand-written
+// input, of word processors' files and of broken or hostile bytes, and that writer and reader agree.
 #include <algorithm>
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QFile>
 #include <QImage>
 #include <QRandomGenerator>
@@ -13,8 +14,8 @@
 #include <QTextImageFormat>
 #include <QtTest>
 
-#include "crypto/CodePage936.h"
 #include "records/RtfReader.h"
+#include "records/RtfWriter.h"
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +30,22 @@ QByteArray withFonts(const QByteArray& body)
            "{\\f4\\fnil\\fcharset129 Gulim;}{\\f5\\fnil Plain;}}"
            "{\\colortbl;\\red255\\green0\\blue0;\\red0\\green0\\blue255;}" +
            body + "}";
+}
+
+// The characters of each paragraph as the document holds them (line separators, no-break spaces), one
+// paragraph a line.
+QString rawText(const QTextDocument& document)
+{
+    QStringList paragraphs;
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next())
+        paragraphs.append(block.text());
+    return paragraphs.join(u'\n');
+}
+
+// 7-bit bytes without a zero, which storage keeps whole.
+bool isStorable(const QByteArray& bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return c != 0 && static_cast<uchar>(c) < 0x80; });
 }
 
 QString plainText(const QByteArray& rtf)
@@ -104,12 +121,220 @@ QTextBlockFormat blockAt(const QTextDocument& document, const QString& text)
     return document.find(text).block().blockFormat();
 }
 
+// What a reader sees of a document: per paragraph its alignment and indents, then its runs with their text and
+// resolved formatting, or its pictures with their size and bytes. Adjacent runs of equal formatting merge.
+QStringList describe(const QTextDocument& document)
+{
+    QStringList lines;
+    const QFont base = document.defaultFont();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        const QTextBlockFormat bf = block.blockFormat();
+        const Qt::Alignment align = bf.alignment() & Qt::AlignHorizontal_Mask;
+        lines.append(u"paragraph align=%1 left=%2 right=%3 first=%4"_s.arg(align == 0 ? 1 : int(align))
+                         .arg(qRound(bf.leftMargin()))
+                         .arg(qRound(bf.rightMargin()))
+                         .arg(qRound(bf.textIndent())));
+        QString lastFormat;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextFragment fragment = it.fragment();
+            const QTextCharFormat cf = fragment.charFormat();
+            if (cf.isImageFormat()) {
+                const QTextImageFormat image = cf.toImageFormat();
+                const QByteArray original = image.property(RtfReader::kOriginalPictureProperty).toByteArray();
+                const QByteArray bytes = original.isEmpty() ? resourceBytes(document, image) : original;
+                lines.append(
+                    u"  picture %1x%2 %3"_s.arg(qRound(image.width()))
+                        .arg(qRound(image.height()))
+                        .arg(QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha1).toHex())));
+                lastFormat.clear();
+                continue;
+            }
+            const QFont font = cf.font().resolve(base);
+            const QString format =
+                u"%1 %2pt%3%4%5%6 %7"_s.arg(font.families().value(0))
+                    .arg(font.pointSizeF())
+                    .arg(font.bold() ? " bold" : "")
+                    .arg(font.italic() ? " italic" : "")
+                    .arg(font.underline() ? " underline" : "")
+                    .arg(font.strikeOut() ? " strike" : "")
+                    .arg(cf.hasProperty(QTextFormat::ForegroundBrush) ? cf.foreground().color().name() : u"auto"_s);
+            if (format == lastFormat)
+                lines.last().append(fragment.text());
+            else
+                lines.append(u"  [%1] "_s.arg(format) + fragment.text());
+            lastFormat = format;
+        }
+    }
+    return lines;
+}
+
+QTextCharFormat face(const QString& family, double points)
+{
+    QTextCharFormat format;
+    format.setFontFamilies({family});
+    format.setFontPointSize(points);
+    return format;
+}
+
+// A document with everything the editor lets a user make, on a default font the reading side does not share.
+void buildRichDocument(QTextDocument& document, const QByteArray& png, const QByteArray& jpeg)
+{
+    document.setDefaultFont(QFont(u"KaiTi"_s, 15));
+    document.addResource(QTextDocument::ImageResource, QUrl(u"png-resource"_s), png);
+    document.addResource(QTextDocument::ImageResource, QUrl(u"jpeg-resource"_s), jpeg);
+    QTextCursor cursor(&document);
+    cursor.insertText(u"默认字体的中文 default face, "_s);
+    QTextCharFormat f = face(u"宋体"_s, 12);
+    cursor.insertText(u"宋体中文 and € ¥ © 😀 𠀀 ä \\ { } "_s, f);
+    f = face(u"Arial"_s, 9);
+    cursor.insertText(u"Arial 九号 with é and 😀"_s, f);
+    f = face(u"黑体"_s, 20.5);
+    f.setFontWeight(QFont::Bold);
+    cursor.insertText(u"粗体"_s, f);
+    f.setFontWeight(QFont::Normal);
+    f.setFontItalic(true);
+    cursor.insertText(u"斜体"_s, f);
+    f.setFontItalic(false);
+    f.setFontUnderline(true);
+    cursor.insertText(u"下划线"_s, f);
+    f.setFontUnderline(false);
+    f.setFontStrikeOut(true);
+    cursor.insertText(u"删除线"_s, f);
+    f.setFontStrikeOut(false);
+    f.setForeground(QColor(255, 0, 0));
+    cursor.insertText(u"红色"_s, f);
+    f.setForeground(QColor(0, 128, 0));
+    cursor.insertText(u"绿色"_s, f);
+
+    const std::array<Qt::Alignment, 4> alignments = {Qt::AlignLeft, Qt::AlignHCenter, Qt::AlignRight, Qt::AlignJustify};
+    for (Qt::Alignment alignment : alignments) {
+        QTextBlockFormat bf;
+        bf.setAlignment(alignment);
+        cursor.insertBlock(bf);
+        cursor.insertText(u"对齐 %1 第一行"_s.arg(int(alignment)) + QChar::LineSeparator + u"第二行\t制表符"_s);
+    }
+    QTextBlockFormat indented;
+    indented.setLeftMargin(48);
+    indented.setRightMargin(24);
+    indented.setTextIndent(-16);
+    cursor.insertBlock(indented);
+    cursor.insertText(u"缩进的段落"_s);
+    cursor.insertBlock(QTextBlockFormat(), face(u"宋体"_s, 28)); // an empty line at 28 points
+    cursor.insertBlock(QTextBlockFormat());
+    cursor.insertText(u"图片 "_s);
+    QTextImageFormat image;
+    image.setName(u"png-resource"_s);
+    cursor.insertImage(image);
+    image.setName(u"jpeg-resource"_s);
+    image.setWidth(40);
+    image.setHeight(30);
+    cursor.insertImage(image);
+    cursor.insertText(u" 之后"_s);
+}
+
 } // namespace
 
 class TestRtf : public QObject {
     Q_OBJECT
 
 private slots:
+    // How the writer encodes characters: GBK pairs in Chinese faces, \uN with a "?" fallback elsewhere and for
+    // everything code page 936 lacks (surrogate pairs as two \uN, values above 32767 negative).
+    void writerEncoding_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("expected");
+        QTest::addColumn<QByteArray>("fontEntry");
+        const QByteArray song("\\fcharset134 \\'cb\\'ce\\'cc\\'e5;");
+        const QByteArray arial("\\fcharset0 Arial;");
+        QTest::newRow("chinese face") << u"宋体"_s << u"中文"_s << QByteArray("\\'d6\\'d0\\'ce\\'c4") << song;
+        QTest::newRow("chinese latin name")
+            << u"SimSun"_s << u"中"_s << QByteArray("\\'d6\\'d0") << QByteArray("\\fcharset134 SimSun;");
+        QTest::newRow("latin face") << u"Arial"_s << u"中é"_s << QByteArray("\\u20013?\\u233?") << arial;
+        QTest::newRow("euro") << u"宋体"_s << u"€"_s << QByteArray("\\u8364?") << song;
+        QTest::newRow("beyond the code page") << u"宋体"_s << u"한"_s << QByteArray("\\u-10916?") << song;
+        QTest::newRow("emoji") << u"宋体"_s << u"😀"_s << QByteArray("\\u-10179?\\u-8704?") << song;
+        QTest::newRow("ext-b") << u"宋体"_s << u"𠀀"_s << QByteArray("\\u-10176?\\u-9216?") << song;
+        QTest::newRow("escapes") << u"Arial"_s << u"\\{}\t"_s << QByteArray("\\\\\\{\\}\\tab ") << arial;
+        QTest::newRow("line break") << u"Arial"_s << u"a\u2028b"_s << QByteArray("a\\line b") << arial;
+        QTest::newRow("no-break space") << u"Arial"_s << u"a\u00a0b"_s << QByteArray("a\\~b") << arial;
+    }
+    void writerEncoding()
+    {
+        QFETCH(QString, family);
+        QFETCH(QString, text);
+        QFETCH(QByteArray, expected);
+        QFETCH(QByteArray, fontEntry);
+        QTextDocument document;
+        QTextCursor(&document).insertText(text, face(family, 12));
+        const QByteArray rtf = RtfWriter::write(document);
+        QVERIFY2(rtf.startsWith("{\\rtf1\\ansi\\ansicpg936\\deff0"), rtf.constData());
+        QVERIFY2(rtf.contains(expected), rtf.constData());
+        QVERIFY2(rtf.contains(fontEntry), rtf.constData());
+        QTextDocument loaded;
+        QVERIFY(RtfReader::read(rtf, loaded));
+        QCOMPARE(rawText(loaded), text);
+    }
+
+    // Everything the editor can put in a body survives a save and a load: text in and beyond code page 936,
+    // faces and sizes resolved against the saving document's default font, effects, colours, alignment, indents,
+    // line breaks, tabs, an empty line's size and the bytes of PNG and JPEG pictures.
+    void roundTrip()
+    {
+        const QByteArray png = encoded(testImage(20, 10), "PNG");
+        const QByteArray jpeg = encoded(testImage(32, 24), "JPEG");
+        QVERIFY(jpeg.startsWith("\xff\xd8"));
+        QTextDocument source;
+        buildRichDocument(source, png, jpeg);
+        const QByteArray rtf = RtfWriter::write(source);
+        QVERIFY(isStorable(rtf));
+        QVERIFY(rtf.contains("\\jpegblip"));
+
+        QTextDocument loaded;
+        QVERIFY(RtfReader::read(rtf, loaded));
+        QCOMPARE(describe(loaded), describe(source));
+        QCOMPARE(loaded.toPlainText(), source.toPlainText());
+        const QList<QTextImageFormat> pictures = images(loaded);
+        QCOMPARE(pictures.size(), 2);
+        QCOMPARE(resourceBytes(loaded, pictures[0]), png);
+        QCOMPARE(resourceBytes(loaded, pictures[1]), jpeg);
+        // The empty line keeps its size.
+        const QTextBlock empty = loaded.findBlockByNumber(6);
+        QVERIFY(empty.text().isEmpty());
+        QCOMPARE(empty.charFormat().fontPointSize(), 28.0);
+        // Saving what was loaded, on the same default font, changes nothing.
+        QTextDocument reloaded;
+        reloaded.setDefaultFont(source.defaultFont());
+        QVERIFY(RtfReader::read(rtf, reloaded));
+        QCOMPARE(RtfWriter::write(reloaded), rtf);
+    }
+
+    // Pictures the document holds as images (pasted into the editor) or as bytes of another format are saved as
+    // PNG at their size; an image without any picture behind it is left out.
+    void writesOtherPictures()
+    {
+        const QImage image = testImage(12, 8);
+        QTextDocument document;
+        document.addResource(QTextDocument::ImageResource, QUrl(u"pasted"_s), image);
+        document.addResource(QTextDocument::ImageResource, QUrl(u"bmp"_s), encoded(image, "BMP"));
+        QTextCursor cursor(&document);
+        for (const QString& name : {u"pasted"_s, u"bmp"_s, u"missing"_s}) {
+            QTextImageFormat format;
+            format.setName(name);
+            cursor.insertImage(format);
+        }
+        QTextDocument loaded;
+        QVERIFY(RtfReader::read(RtfWriter::write(document), loaded));
+        const QList<QTextImageFormat> pictures = images(loaded);
+        QCOMPARE(pictures.size(), 2);
+        for (const QTextImageFormat& picture : pictures) {
+            const QImage back = QImage::fromData(resourceBytes(loaded, picture), "PNG");
+            QCOMPARE(back.size(), image.size());
+            QCOMPARE(back.pixel(11, 7), image.pixel(11, 7));
+        }
+    }
+
     // Plain text the reader makes of hand-written input, one feature per row.
     void readsText_data()
     {
@@ -272,8 +497,8 @@ private slots:
         QCOMPARE(drawn.size(), QSize(16, 12));
     }
 
-    // A picture Qt cannot draw is a visible placeholder that carries its group; a group that cannot be kept byte for
-    // byte (binary data, cut off) is rebuilt as hex.
+    // A picture Qt cannot draw is a visible placeholder that carries its group, which the writer puts back as it
+    // was; a group that cannot be kept byte for byte (binary data, cut off) is rebuilt as hex.
     void placeholderPictures_data()
     {
         QTest::addColumn<QByteArray>("group");
@@ -305,6 +530,12 @@ private slots:
         QCOMPARE(QSizeF(pictures[0].width(), pictures[0].height()).toSize(), size);
         const QVariant placeholder = document.resource(QTextDocument::ImageResource, QUrl(pictures[0].name()));
         QVERIFY(!placeholder.value<QImage>().isNull());
+
+        const QByteArray saved = RtfWriter::write(document);
+        QVERIFY(saved.contains(kept));
+        QTextDocument again;
+        QVERIFY(RtfReader::read(saved, again));
+        QCOMPARE(images(again).value(0).property(RtfReader::kOriginalPictureProperty).toByteArray(), kept);
     }
 
     // The reader's text equals the text the word processor exports from the same RTF, with paragraphs ending in
@@ -351,6 +582,11 @@ private slots:
         QCOMPARE(blockAt(document, u"右对齐"_s).alignment(), Qt::AlignRight);
         QCOMPARE(blockAt(document, u"两端对齐"_s).alignment(), Qt::AlignJustify);
         QCOMPARE(blockAt(document, u"两端对齐"_s).leftMargin(), 48.0);
+
+        // What was read saves and loads again unchanged.
+        QTextDocument again;
+        QVERIFY(RtfReader::read(RtfWriter::write(document), again));
+        QCOMPARE(describe(again), describe(document));
     }
 
     // LibreOffice names the face of the red text in Shift-JIS bytes.
@@ -445,7 +681,8 @@ private slots:
         QVERIFY(document.isEmpty());
     }
 
-    // Random bytes and random token soup read without crashing, and never yield more text than they had bytes.
+    // Random bytes and random token soup read without crashing and never yield more text than they had bytes;
+    // what they yield saves as 7-bit RTF and loads again as it was.
     void randomInput()
     {
         static const QList<QByteArray> tokens = {"{",
@@ -496,6 +733,11 @@ private slots:
             QTextDocument document;
             QVERIFY(RtfReader::read(rtf, document));
             QVERIFY(document.characterCount() <= rtf.size() + 1);
+            const QByteArray saved = RtfWriter::write(document);
+            QVERIFY(isStorable(saved));
+            QTextDocument again;
+            QVERIFY(RtfReader::read(saved, again));
+            QCOMPARE(again.toPlainText(), document.toPlainText());
         }
     }
 };
