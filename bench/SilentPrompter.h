@@ -8,4 +8,5 @@ public:
     bool confirm(const QString&, const QString&, const QString&) override { return false; }
     std::optional<QString> askText(const QString&, const QString&, const QString&) override { return {}; }
     void showMessage(const QString&, const QString&) override {}
+    SaveChoice askSave(const QString&) override { return SaveChoice::Discard; }
 };

@@ -18,6 +18,7 @@
 
 #include <map>
 
+#include "crypto/TextCipher.h"
 #include "records/CTivView.h"
 #include "storage/Schema.h"
 #include "support/ModalDriver.h"
@@ -44,11 +45,26 @@ struct View {
     TestState test;
     CTivView view{test.state(), test.prompter()};
 
+    // A view of the module, with a record of it on show (its form is enabled only then).
     explicit View(ModuleKind module = ModuleKind::None)
     {
         view.resize(640, 480);
         view.show();
         switchTo(module);
+        if (module != ModuleKind::None)
+            showNewRecord(module);
+    }
+    int showNewRecord(ModuleKind module, const QString& caption = QStringLiteral("记录"))
+    {
+        CDbConnection& db = test.state().moduleConnection(module);
+        db.execute(QStringLiteral("INSERT INTO %1 (userId, mCaption, folderType, parentId, orderId, mRank) "
+                                  "VALUES (?, ?, 10, '10001999999999999999999999', 1, 0)")
+                       .arg(moduleTable(module)),
+                   {test.state().user.id, TextCipher::EncryptText(test.state().user.dataKey, caption)});
+        const int id = static_cast<int>(db.lastInsertRowId());
+        test.state().selection(module).currentRecordId = id;
+        view.loadRecord(module);
+        return id;
     }
     void switchTo(ModuleKind module)
     {
@@ -119,6 +135,7 @@ private slots:
     {
         View v(ModuleKind::File);
         auto* caption = v.find<QLineEdit>("fileCaptionEdit");
+        caption->clear();
         QTest::keyClicks(caption, "report");
         v.editor(ModuleKind::File)->setPlainText("正文");
         caption->setGeometry(5, 6, 100, 20);

@@ -76,6 +76,13 @@ CMainFrame::CMainFrame(AppState& state, Prompter& prompter, QWidget* parent)
 
     connect(m_indexView, &CIndexView::statusMessage, this, &CMainFrame::setStatusText);
     connect(m_tivView, &CTivView::statusMessage, this, &CMainFrame::setStatusText);
+    // A selection in a tree shows its record in the editor; the editor's unsaved changes are offered
+    // for saving before another record replaces them.
+    m_indexView->setLeaveGuard([this](ModuleKind module) { return m_tivView->offerToSave(module); });
+    connect(m_indexView, &CIndexView::recordSelected, m_tivView, &CTivView::loadRecord);
+    connect(m_indexView, &CIndexView::recordDeleted, m_tivView, &CTivView::discardChanges);
+    connect(m_indexView, &CIndexView::captionRenamed, m_tivView, &CTivView::captionRenamed);
+    connect(m_tivView, &CTivView::recordSaved, m_indexView, &CIndexView::renameNode);
     m_indexView->initialUpdate();
     m_tivView->initialUpdate();
 
@@ -196,7 +203,7 @@ void CMainFrame::createActions()
 
     QAction* save = addCommand(Command::Save, QStringLiteral("修改(&S)        ALt+S"), QStringLiteral("确认修改结果"));
     save->setIcon(hotIcon(QStringLiteral("tb-save")));
-    connect(save, &QAction::triggered, m_tivView, &CTivView::saveRecord);
+    connect(save, &QAction::triggered, m_tivView, qOverload<>(&CTivView::saveRecord));
     // The label names Alt+S, but the accelerator has always been Ctrl+S. A separate shortcut keeps
     // the menu showing the label alone.
     auto* saveKey = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_S), this);
@@ -371,6 +378,7 @@ void CMainFrame::refreshUserPane()
 
 void CMainFrame::setStatusText(const QString& text)
 {
+    m_outcomeText = text;
     m_messagePane->setText(text);
 }
 
@@ -392,8 +400,12 @@ bool CMainFrame::event(QEvent* event)
     switch (event->type()) {
     case QEvent::StatusTip: {
         // Menu items and buttons explain themselves in the message pane, not across the whole bar.
+        // An item's tip shows while the pointer is on it; the last outcome comes back afterwards.
         const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-        m_messagePane->setText(tip.isEmpty() ? kIdleText : tip);
+        if (!tip.isEmpty())
+            m_messagePane->setText(tip);
+        else
+            m_messagePane->setText(m_outcomeText.isEmpty() ? kIdleText : m_outcomeText);
         return true;
     }
     case QEvent::Show:
@@ -434,6 +446,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
 
 bool CMainFrame::confirmExit()
 {
+    // Unsaved changes first: 取消 there keeps the program running with them on show.
+    if (!m_tivView->offerToSaveAll())
+        return false;
     if (!m_prompter.confirm(kExitQuestion, QStringLiteral("退出"), QStringLiteral("取消")))
         return false;
     const SessionEnd::Outcome outcome = SessionEnd::finish(m_state, frameGeometry());

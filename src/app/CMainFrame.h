@@ -130,4 +130,5 @@ private:
     QSize m_outerSize;
     bool m_fitOuterSize = true;
     bool m_exitConfirmed = false;
+    QString m_outcomeText; // the last outcome of a command, shown again after a tip
 };

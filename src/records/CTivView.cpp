@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
+#include <QTextDocument>
 
 #include <algorithm>
 #include <optional>
@@ -15,8 +16,12 @@
 #include "records/AccountSummary.h"
 #include "records/CMyRichEdit.h"
 #include "records/FormatBar.h"
+#include "records/RecordStore.h"
+#include "records/RtfReader.h"
+#include "records/RtfWriter.h"
 #include "records/WeatherList.h"
 #include "state/AppState.h"
+#include "state/SharedTexts.h"
 #include "storage/Clock.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
@@ -89,6 +94,7 @@ CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
         auto* panel = new QWidget(this);
         panel->setObjectName(moduleInfos()[i].name + QStringLiteral("Panel"));
         panel->hide();
+        panel->setEnabled(false); // until a record is on show
         m_modulePanels[i] = panel;
     }
     buildFileForm(m_modulePanels[moduleIndex(ModuleKind::File)]);
@@ -170,16 +176,20 @@ CTivView::ProtectionSet CTivView::buildProtectionSet(QWidget* panel, const QStri
     set.strengthen->setObjectName(prefix + QStringLiteral("StrengthenCheck"));
     set.strengthen->setEnabled(false);
 
-    // Clicks only: a record load sets the boxes without these reactions.
+    // Clicks only: a record load sets the boxes without these reactions. Strengthening belongs to a
+    // custom key; without one it is cleared, so a record is never stored as strengthened under the
+    // DataKey (it would then ask for a key at every load).
     QLineEdit* keyEdit = set.keyEdit;
     QCheckBox* strengthen = set.strengthen;
     connect(set.customKey, &QCheckBox::clicked, this, [keyEdit, strengthen](bool checked) {
         keyEdit->setEnabled(checked);
         strengthen->setEnabled(checked);
+        if (!checked)
+            strengthen->setChecked(false);
     });
     connect(set.strengthen, &QCheckBox::clicked, this, [this](bool checked) {
         if (checked)
-            m_prompter.showMessage(kStrengthenWarning, QString());
+            m_prompter.showMessage(RecordProtection::kStrengthenWarning, QString());
     });
     return set;
 }
@@ -240,10 +250,18 @@ void CTivView::switchModule()
     applyLayout();
 }
 
+void CTivView::updateFormatBar()
+{
+    CMyRichEdit* editor = contentEditor(m_laidOut);
+    m_formatBar->setVisible(editor != nullptr);
+    m_formatBar->setEditor(editor);
+    // Formatting needs a body it can change.
+    m_formatBar->setEnabled(editor && m_loaded[moduleIndex(m_laidOut)].present && !editor->isReadOnly());
+}
+
 void CTivView::applyLayout()
 {
-    m_formatBar->setVisible(contentEditor(m_laidOut) != nullptr);
-    m_formatBar->setEditor(contentEditor(m_laidOut));
+    updateFormatBar();
     m_summaryLabel->setVisible(m_laidOut == ModuleKind::None);
     for (ModuleKind module : kAllModules)
         m_modulePanels[moduleIndex(module)]->setVisible(module == m_laidOut);
@@ -299,4 +317,251 @@ void CTivView::arrange(const QSize& size)
     }
 }
 
-void CTivView::saveRecord() {}
+QLineEdit* CTivView::captionEdit(ModuleKind module) const
+{
+    switch (module) {
+    case ModuleKind::File:
+        return m_file.caption;
+    case ModuleKind::Dairy:
+        return m_dairy.caption;
+    case ModuleKind::Pwd:
+        return m_pwd.caption;
+    case ModuleKind::None:
+        break;
+    }
+    return nullptr;
+}
+
+QPlainTextEdit* CTivView::summaryEdit(ModuleKind module) const
+{
+    switch (module) {
+    case ModuleKind::File:
+        return m_file.summary;
+    case ModuleKind::Dairy:
+        return m_dairy.summary;
+    case ModuleKind::Pwd:
+    case ModuleKind::None:
+        break;
+    }
+    return nullptr;
+}
+
+CTivView::FormValues CTivView::formValues(ModuleKind module) const
+{
+    FormValues values;
+    values.caption = captionEdit(module)->text();
+    if (const QPlainTextEdit* summary = summaryEdit(module))
+        values.summary = summary->toPlainText();
+    if (module == ModuleKind::Dairy) {
+        values.date = m_dairy.date->date();
+        values.weather = m_dairy.weather->currentText();
+    }
+    if (module == ModuleKind::Pwd)
+        values.account = {m_pwd.userName->text(), m_pwd.password->text(), m_pwd.url->text(),
+                          m_pwd.intro->toPlainText()};
+    const ProtectionSet& set = m_protection[moduleIndex(module)];
+    values.protection = {set.rank->isChecked(), set.customKey->isChecked(), set.keyEdit->text(),
+                         set.strengthen->isChecked()};
+    return values;
+}
+
+void CTivView::showValues(ModuleKind module, const FormValues& values)
+{
+    captionEdit(module)->setText(values.caption);
+    if (QPlainTextEdit* summary = summaryEdit(module))
+        summary->setPlainText(values.summary);
+    if (module == ModuleKind::Dairy) {
+        m_dairy.date->setDate(values.date.isValid() ? values.date : m_state.clock.now().date());
+        // A weather typed by the user, in the list or not, is shown as it was stored.
+        m_dairy.weather->setCurrentIndex(-1);
+        m_dairy.weather->setEditText(values.weather);
+    }
+    if (module == ModuleKind::Pwd) {
+        m_pwd.userName->setText(values.account[0]);
+        m_pwd.password->setText(values.account[1]);
+        m_pwd.url->setText(values.account[2]);
+        m_pwd.intro->setPlainText(values.account[3]);
+    }
+    const ProtectionSet& set = m_protection[moduleIndex(module)];
+    const RecordProtection::Controls& protection = values.protection;
+    set.rank->setChecked(protection.important);
+    set.customKey->setChecked(protection.customKey);
+    set.keyEdit->setText(protection.keyText);
+    set.keyEdit->setEnabled(protection.customKey);
+    set.strengthen->setEnabled(protection.customKey);
+    set.strengthen->setChecked(protection.customKey && protection.strengthen);
+}
+
+bool CTivView::showBody(CMyRichEdit* editor, const QByteArray& body)
+{
+    QTextDocument* document = editor->document();
+    // The load is no step the user could undo.
+    document->setUndoRedoEnabled(false);
+    const bool readable = body.isEmpty() || RtfReader::read(body, *document);
+    if (body.isEmpty() || !readable)
+        editor->clear();
+    editor->setReadOnly(!readable);
+    editor->setPlaceholderText(readable ? QString() : kUnreadableBodyText);
+    document->setUndoRedoEnabled(true);
+    document->setModified(false);
+    return readable;
+}
+
+void CTivView::clearForm(ModuleKind module)
+{
+    showValues(module, {});
+    if (CMyRichEdit* editor = contentEditor(module))
+        showBody(editor, {});
+    m_loaded[moduleIndex(module)] = {};
+    m_modulePanels[moduleIndex(module)]->setEnabled(false);
+    updateFormatBar();
+}
+
+void CTivView::loadRecord(ModuleKind module)
+{
+    if (module == ModuleKind::None)
+        return;
+    const std::size_t i = moduleIndex(module);
+    m_loaded[i] = {};
+    if (m_state.selection(module).currentRecordId < 1) {
+        clearForm(module);
+        return;
+    }
+    const RecordStore::LoadOutcome outcome = RecordStore(m_state, m_prompter).load(module);
+    if (!outcome.loaded) {
+        // The form shows nothing rather than the record it showed before, which is not the one selected.
+        clearForm(module);
+        Q_EMIT statusMessage(outcome.statusText);
+        return;
+    }
+    const RecordValues& values = outcome.values;
+    FormValues shown;
+    shown.caption = values.caption;
+    shown.summary = values.summary;
+    shown.date = values.dairyDate.date();
+    shown.weather = values.weather;
+    shown.account = values.account;
+    const RecordProtection::Display display =
+        RecordProtection::display(values.level, values.rank, values.recordKey, m_state.user.dataKey);
+    shown.protection = {display.important, display.customKey, display.keyText, display.strengthen};
+    showValues(module, shown);
+    bool bodyReadable = true;
+    if (CMyRichEdit* editor = contentEditor(module))
+        bodyReadable = showBody(editor, outcome.body);
+
+    Loaded& loaded = m_loaded[i];
+    loaded.present = true;
+    loaded.values = values;
+    loaded.bodyReadable = bodyReadable;
+    loaded.shown = formValues(module);
+    m_modulePanels[i]->setEnabled(true);
+    updateFormatBar();
+    Q_EMIT statusMessage(bodyReadable ? outcome.statusText : moduleInfo(module).readErrorText);
+}
+
+void CTivView::saveRecord()
+{
+    if (m_state.currentModule != ModuleKind::None)
+        saveRecord(m_state.currentModule);
+}
+
+bool CTivView::saveRecord(ModuleKind module)
+{
+    const Loaded& loaded = m_loaded[moduleIndex(module)];
+    if (!loaded.present) {
+        // Nothing the form shows belongs to a record, so nothing may be written over one.
+        Q_EMIT statusMessage(moduleInfo(module).saveErrorText);
+        return false;
+    }
+    const FormValues current = formValues(module);
+    RecordValues values = loaded.values;
+    values.caption = current.caption;
+    values.summary = current.summary;
+    values.dairyDate = QDateTime(current.date, loaded.values.dairyDate.time());
+    values.weather = current.weather;
+    values.account = current.account;
+    std::optional<QByteArray> body;
+    CMyRichEdit* editor = contentEditor(module);
+    if (editor && loaded.bodyReadable)
+        body = RtfWriter::write(*editor->document());
+
+    const RecordStore::SaveOutcome outcome =
+        RecordStore(m_state, m_prompter).save(module, values, current.protection, body);
+    if (!outcome.message.isEmpty())
+        m_prompter.showMessage(outcome.message, SharedTexts::kAppCaption);
+    if (!outcome.statusText.isEmpty())
+        Q_EMIT statusMessage(outcome.statusText);
+    if (!outcome.saved)
+        return false;
+    m_loaded[moduleIndex(module)].values = outcome.values;
+    markSaved(module);
+    Q_EMIT recordSaved(module, outcome.values.id, outcome.values.caption);
+    return true;
+}
+
+void CTivView::markSaved(ModuleKind module)
+{
+    m_loaded[moduleIndex(module)].shown = formValues(module);
+    if (CMyRichEdit* editor = contentEditor(module))
+        editor->document()->setModified(false);
+}
+
+bool CTivView::hasUnsavedChanges(ModuleKind module) const
+{
+    const Loaded& loaded = m_loaded[moduleIndex(module)];
+    if (!loaded.present)
+        return false;
+    const CMyRichEdit* editor = contentEditor(module);
+    return formValues(module) != loaded.shown || (editor && loaded.bodyReadable && editor->document()->isModified());
+}
+
+QString CTivView::unsavedChangesText(const QString& caption)
+{
+    return QStringLiteral("“%1”的修改尚未保存。\r\n\r\n是否保存修改？").arg(caption);
+}
+
+bool CTivView::offerToSave(ModuleKind module)
+{
+    if (module == ModuleKind::None || !hasUnsavedChanges(module))
+        return true;
+    switch (m_prompter.askSave(unsavedChangesText(m_loaded[moduleIndex(module)].values.caption))) {
+    case Prompter::SaveChoice::Save:
+        return saveRecord(module);
+    case Prompter::SaveChoice::Discard:
+        return true;
+    case Prompter::SaveChoice::Cancel:
+        break;
+    }
+    return false;
+}
+
+bool CTivView::offerToSaveAll()
+{
+    for (ModuleKind module : kAllModules) {
+        if (!offerToSave(module))
+            return false;
+    }
+    return true;
+}
+
+void CTivView::discardChanges(ModuleKind module)
+{
+    if (module != ModuleKind::None)
+        m_loaded[moduleIndex(module)].present = false;
+}
+
+void CTivView::captionRenamed(ModuleKind module, int id, const QString& caption)
+{
+    if (module == ModuleKind::None)
+        return;
+    Loaded& loaded = m_loaded[moduleIndex(module)];
+    if (!loaded.present || loaded.values.id != id)
+        return;
+    // A caption the user is changing in the form is theirs to save; an untouched one follows the tree.
+    QLineEdit* edit = captionEdit(module);
+    if (edit->text() == loaded.shown.caption) {
+        edit->setText(caption);
+        loaded.shown.caption = caption;
+    }
+    loaded.values.caption = caption;
+}

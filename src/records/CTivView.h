@@ -1,10 +1,13 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QWidget>
 
 #include <array>
 
+#include "records/RecordProtection.h"
+#include "records/RecordValues.h"
 #include "state/ModuleKind.h"
 
 class QCheckBox;
@@ -19,7 +22,9 @@ class Prompter;
 struct AppState;
 
 // The right pane of the main window: one form for the record on show in every module, and the home
-// page with the account summary. The current module decides which controls are visible.
+// page with the account summary. The current module decides which controls are visible. A module's
+// form is enabled only while it shows a record, and it knows whether the user changed that record
+// since it was loaded or saved.
 class CTivView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CTivView)
@@ -43,16 +48,36 @@ public:
     // The rich-text editor of the documents or the diary; none for the password box and home page.
     CMyRichEdit* contentEditor(ModuleKind module) const;
 
-    static inline const QString kStrengthenWarning = QStringLiteral(
-        "你选择了加强密钥安全性\r\n注意：密码遗失无法找回，输入密钥不正确则数据无法正常显示，数据可能被覆盖");
+    // Saves the module's record from its form; false when nothing was written (the user was told why).
+    bool saveRecord(ModuleKind module);
+    // Whether the module's form holds changes to its record that are not saved.
+    bool hasUnsavedChanges(ModuleKind module) const;
+    // Before the module's record leaves the form: asks whether to save unsaved changes. False when the
+    // user chose to stay (取消) or the save failed, so the record must stay on show.
+    bool offerToSave(ModuleKind module);
+    // The same for every module, before the program ends.
+    bool offerToSaveAll();
+
+    static QString unsavedChangesText(const QString& caption);
+    static inline const QString kUnreadableBodyText =
+        QStringLiteral("正文无法读取（可能是密钥不正确），保存时将保留原有正文不变。");
 
 public slots:
-    // Saves the record on screen; the record forms arrive with the record load and save.
+    // Shows the record of the module's CurrentRecordId (the tree's selection); with none, or when the
+    // load fails, the form is emptied and disabled.
+    void loadRecord(ModuleKind module);
+    // Saves the record on show in the current module (command 6138); nothing on the home page.
     void saveRecord();
+    // The record on show was deleted: its changes go with it.
+    void discardChanges(ModuleKind module);
+    // The tree renamed a row; the form follows where it shows that row and its caption is unchanged.
+    void captionRenamed(ModuleKind module, int id, const QString& caption);
 
 signals:
     // An outcome text for the message pane of the main window's status bar.
     void statusMessage(const QString& text);
+    // A record was saved under this caption; its tree node shows it from now on.
+    void recordSaved(ModuleKind module, int id, const QString& caption);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -88,6 +113,35 @@ private:
         QPlainTextEdit* intro = nullptr;
     };
 
+    // What the user can change in a module's form.
+    struct FormValues {
+        QString caption;
+        QString summary;
+        QDate date;
+        QString weather;
+        std::array<QString, 4> account;
+        RecordProtection::Controls protection;
+
+        bool operator==(const FormValues&) const = default;
+    };
+    // The record a module's form shows, and what the form showed when it was loaded or last saved.
+    struct Loaded {
+        bool present = false;
+        RecordValues values;
+        FormValues shown;
+        bool bodyReadable = true;
+    };
+
+    QLineEdit* captionEdit(ModuleKind module) const;
+    QPlainTextEdit* summaryEdit(ModuleKind module) const;
+    FormValues formValues(ModuleKind module) const;
+    void showValues(ModuleKind module, const FormValues& values);
+    // Loads the body into the editor; false when it is no RTF the editor can read.
+    bool showBody(CMyRichEdit* editor, const QByteArray& body);
+    void clearForm(ModuleKind module);
+    void markSaved(ModuleKind module);
+    void updateFormatBar();
+
     void buildFileForm(QWidget* panel);
     void buildDairyForm(QWidget* panel);
     void buildPwdForm(QWidget* panel);
@@ -106,5 +160,6 @@ private:
     DairyForm m_dairy;
     PwdForm m_pwd;
     std::array<ProtectionSet, 3> m_protection{};
+    std::array<Loaded, 3> m_loaded{};
     FormatBar* m_formatBar = nullptr;
 };

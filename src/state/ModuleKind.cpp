@@ -23,6 +23,10 @@ const std::array<ModuleInfo, 3>& moduleInfos()
             QStringLiteral("新建文件"),
             QStringLiteral("添加文件成功"),
             QStringLiteral("添加文件失败"),
+            QStringLiteral("文档创建于："),
+            QStringLiteral("读取文档出错"),
+            QStringLiteral("修改文档出错"),
+            QStringLiteral("修改文档成功"),
         },
         {
             ModuleKind::Dairy,
@@ -42,6 +46,10 @@ const std::array<ModuleInfo, 3>& moduleInfos()
             QStringLiteral("新建日记"),
             QStringLiteral("添加日记成功"),
             QStringLiteral("添加日记失败"),
+            QStringLiteral("日记创建于："),
+            QStringLiteral("读取日记出错"),
+            QStringLiteral("修改日记出错"),
+            QStringLiteral("修改日记成功"),
         },
         {
             ModuleKind::Pwd,
@@ -61,6 +69,10 @@ const std::array<ModuleInfo, 3>& moduleInfos()
             QStringLiteral("新建密码"),
             QStringLiteral("添加密码成功"),
             QStringLiteral("添加密码失败"),
+            QStringLiteral("密码创建于："),
+            QStringLiteral("读取密码出错"),
+            QStringLiteral("修改密码出错"),
+            QStringLiteral("修改密码成功"),
         },
     }};
     return infos;

@@ -35,6 +35,13 @@ struct ModuleInfo {
     QString recordCaption;
     QString recordAddedText;
     QString recordAddFailedText;
+
+    // A record in the editor: the start of the status text after a load ("…创建于："), and the
+    // outcome texts of its load and save.
+    QString createdLabel;
+    QString readErrorText;
+    QString saveErrorText;
+    QString savedText;
 };
 
 // The table of the three modules, in menu order.

@@ -265,11 +265,12 @@ bool CDbConnection::OpenRecordset(Recordset& recordset, const QString& statement
     }
 }
 
-void CDbConnection::execute(const QString& statement, const std::vector<FieldValue>& values)
+int CDbConnection::execute(const QString& statement, const std::vector<FieldValue>& values)
 {
     Statement query(handle(), statement);
     query.bindAll(values);
     query.run();
+    return sqlite3_changes(handle());
 }
 
 qint64 CDbConnection::lastInsertRowId() const

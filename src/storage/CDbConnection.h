@@ -39,8 +39,9 @@ public:
     bool OpenRecordset(Recordset& recordset, const QString& statement, const std::vector<FieldValue>& values = {});
     static bool CloseRecordset(Recordset& recordset);
 
-    // Runs a statement that returns no rows; throws DbError on failure.
-    void execute(const QString& statement, const std::vector<FieldValue>& values = {});
+    // Runs a statement that returns no rows and gives the number of rows it changed; throws DbError on
+    // failure.
+    int execute(const QString& statement, const std::vector<FieldValue>& values = {});
 
     // The rowid of the last row inserted on this connection.
     qint64 lastInsertRowId() const;

@@ -29,9 +29,14 @@ QByteArray beforeFirstZero(const QByteArray& bytes)
 
 bool WriteLongBinary(Recordset& recordset, const QByteArray& bytes, const QString& column)
 {
-    recordset.setField(column, FieldValue(beforeFirstZero(bytes)));
+    SetLongBinary(recordset, bytes, column);
     recordset.update();
     return true;
+}
+
+void SetLongBinary(Recordset& recordset, const QByteArray& bytes, const QString& column)
+{
+    recordset.setField(column, FieldValue(beforeFirstZero(bytes)));
 }
 
 QByteArray ReadLongBinary(const Recordset& recordset, const QString& column)

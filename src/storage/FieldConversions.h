@@ -25,6 +25,8 @@ struct DateTimeValue {
 // Writes the bytes before the first zero byte into the column of the current row, replacing what it
 // held, and writes the row. Throws DbError like any row write.
 bool WriteLongBinary(Recordset& recordset, const QByteArray& bytes, const QString& column);
+// The same without writing the row, for a command that writes several columns with one update.
+void SetLongBinary(Recordset& recordset, const QByteArray& bytes, const QString& column);
 // The column's bytes up to the first zero byte; empty for NULL or an empty value.
 QByteArray ReadLongBinary(const Recordset& recordset, const QString& column);
 

@@ -27,6 +27,8 @@ const QString kCaptionStyle = QStringLiteral(
 // Node data: the row's id, and its image, which also tells folders from records.
 constexpr int kIdRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
+// The caption as stored, to tell a rename by the user from a change of the node by the program.
+constexpr int kCaptionRole = Qt::UserRole + 2;
 
 int idOf(const QTreeWidgetItem* item)
 {
@@ -63,6 +65,10 @@ CIndexView::CIndexView(AppState& state, Prompter& prompter, QWidget* parent)
         m_trees[i] = tree;
         const ModuleKind module = kAllModules[i];
         connect(tree, &QTreeWidget::itemSelectionChanged, this, [this, module] { onSelectionChanged(module); });
+        // F2 or a slow second click renames a node in place.
+        tree->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+        connect(tree, &QTreeWidget::itemChanged, this,
+                [this, module](QTreeWidgetItem* item) { onItemChanged(module, item); });
     }
     loadImages();
     setWhatsThis(QStringLiteral("文件夹树：显示当前模块的文件夹和记录。选中一项，右边即显示该记录。"));
@@ -171,10 +177,8 @@ void CIndexView::fill(ModuleKind module, const QSet<int>& expandedIds, int selec
     items.reserve(static_cast<qsizetype>(build.nodes.size()));
     QList<QTreeWidgetItem*> topLevel;
     for (const TreeNodeData& node : build.nodes) {
-        auto* item = new QTreeWidgetItem(QStringList{node.caption});
-        item->setIcon(0, images[static_cast<std::size_t>(node.image)]);
-        item->setData(0, kIdRole, node.id);
-        item->setData(0, kImageRole, node.image);
+        QTreeWidgetItem* item =
+            newItem(images[static_cast<std::size_t>(node.image)], node.id, node.caption, node.image);
         QTreeWidgetItem* parent = node.parentId != 0 ? items.value(node.parentId) : nullptr;
         if (parent)
             parent->addChild(item);
@@ -196,17 +200,71 @@ void CIndexView::fill(ModuleKind module, const QSet<int>& expandedIds, int selec
         Q_EMIT statusMessage(moduleInfo(module).treeReadFailedText);
 }
 
+QTreeWidgetItem* CIndexView::newItem(const QIcon& icon, int id, const QString& caption, int image)
+{
+    auto* item = new QTreeWidgetItem(QStringList{caption});
+    item->setIcon(0, icon);
+    item->setData(0, kIdRole, id);
+    item->setData(0, kImageRole, image);
+    item->setData(0, kCaptionRole, caption);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    return item;
+}
+
 void CIndexView::RenameSelectedNode(const QString& caption)
 {
     if (m_state.currentModule == ModuleKind::None)
         return;
-    if (QTreeWidgetItem* item = selectedItem(m_state.currentModule))
-        item->setText(0, caption);
+    setCaptionOf(selectedItem(m_state.currentModule), caption);
+}
+
+void CIndexView::renameNode(ModuleKind module, int id, const QString& caption)
+{
+    if (module != ModuleKind::None)
+        setCaptionOf(findItem(module, id), caption);
+}
+
+void CIndexView::setCaptionOf(QTreeWidgetItem* item, const QString& caption)
+{
+    if (!item)
+        return;
+    item->setData(0, kCaptionRole, caption);
+    item->setText(0, caption);
+}
+
+void CIndexView::onItemChanged(ModuleKind module, QTreeWidgetItem* item)
+{
+    const QString stored = item->data(0, kCaptionRole).toString();
+    const QString typed = item->text(0);
+    if (typed == stored)
+        return; // the program changed the node, not the user's rename
+    TreeCommands commands(m_state, m_prompter);
+    const TreeCommands::RenameOutcome outcome = commands.Rename(module, idOf(item), typed);
+    if (!outcome.statusText.isEmpty())
+        Q_EMIT statusMessage(outcome.statusText);
+    if (!outcome.renamed) {
+        // The node shows what is stored.
+        setCaptionOf(item, stored);
+        return;
+    }
+    item->setData(0, kCaptionRole, typed);
+    Q_EMIT captionRenamed(module, idOf(item), typed);
 }
 
 void CIndexView::onSelectionChanged(ModuleKind module)
 {
-    m_state.selection(module).currentRecordId = idOf(selectedItem(module));
+    ModuleSelection& selection = m_state.selection(module);
+    const int id = idOf(selectedItem(module));
+    if (id != selection.currentRecordId && m_leaveGuard && !m_leaveGuard(module)) {
+        // The user stays with the record on show: the selection goes back to it.
+        QTreeWidget* widget = tree(module);
+        const QSignalBlocker quiet(widget);
+        widget->clearSelection();
+        if (QTreeWidgetItem* back = findItem(module, selection.currentRecordId))
+            widget->setCurrentItem(back);
+        return;
+    }
+    selection.currentRecordId = id;
     Q_EMIT recordSelected(module);
 }
 
@@ -255,10 +313,7 @@ void CIndexView::runAdd(TreeCommands::AddOutcome (TreeCommands::*add)())
         parent = selected;
     else if (outcome.parent == TreeCommands::NodeParent::SelectedParent && selected)
         parent = selected->parent();
-    auto* item = new QTreeWidgetItem(QStringList{outcome.caption});
-    item->setIcon(0, treeImage(module, outcome.image));
-    item->setData(0, kIdRole, outcome.id);
-    item->setData(0, kImageRole, outcome.image);
+    QTreeWidgetItem* item = newItem(treeImage(module, outcome.image), outcome.id, outcome.caption, outcome.image);
     // A loaded tree shows a folder's subfolders before its records, and a new row is the last of
     // its kind there; putting it in that place now keeps the tree the same after the next load.
     QTreeWidget* widget = tree(module);
@@ -308,6 +363,8 @@ void CIndexView::deleteSelected()
         ReloadCurrentTree();
         return;
     }
+    // What the editor showed was deleted with the row.
+    Q_EMIT recordDeleted(module);
     if (!selected) {
         ReloadCurrentTree();
         return;

@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include <array>
+#include <functional>
 
 #include "state/ModuleKind.h"
 #include "tree/TreeCommands.h"
@@ -39,6 +40,11 @@ public:
     void ReloadCurrentTree();
     // Gives the selected node of the current module's tree a new caption (after a record save).
     void RenameSelectedNode(const QString& caption);
+    // Gives the node of a row a new caption, wherever it is.
+    void renameNode(ModuleKind module, int id, const QString& caption);
+
+    // Asked before a module's selection moves to another node; false keeps the selection where it is.
+    void setLeaveGuard(std::function<bool(ModuleKind)> guard) { m_leaveGuard = std::move(guard); }
 
     // The caption band's text (control 4006).
     void setCaption(const QString& caption);
@@ -70,6 +76,10 @@ signals:
     void statusMessage(const QString& text);
     // The selection of a module's tree changed; its CurrentRecordId holds the new node (0: none).
     void recordSelected(ModuleKind module);
+    // The selected row was deleted (with what stood below it); the next selection follows.
+    void recordDeleted(ModuleKind module);
+    // The user renamed a row in the tree.
+    void captionRenamed(ModuleKind module, int id, const QString& caption);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -77,6 +87,9 @@ protected:
 private:
     void loadImages();
     void onSelectionChanged(ModuleKind module);
+    void onItemChanged(ModuleKind module, QTreeWidgetItem* item);
+    static QTreeWidgetItem* newItem(const QIcon& icon, int id, const QString& caption, int image);
+    static void setCaptionOf(QTreeWidgetItem* item, const QString& caption);
     void fill(ModuleKind module, const QSet<int>& expandedIds, int selectId);
     QTreeWidgetItem* selectedItem(ModuleKind module) const;
     QTreeWidgetItem* findItem(ModuleKind module, int id) const;
@@ -89,4 +102,5 @@ private:
     QLabel* m_captionBand;
     std::array<QTreeWidget*, 3> m_trees{};
     std::array<std::array<QIcon, kImageCount>, 3> m_images;
+    std::function<bool(ModuleKind)> m_leaveGuard;
 };

@@ -203,6 +203,27 @@ TreeCommands::DeleteOutcome TreeCommands::DeleteSelected()
     return deleteOutcome(kDeletedText, true);
 }
 
+TreeCommands::RenameOutcome TreeCommands::Rename(ModuleKind module, int id, const QString& caption)
+{
+    if (module == ModuleKind::None)
+        return {};
+    if (caption.trimmed().isEmpty())
+        return {false, kEmptyNameText};
+    CDbConnection& connection = m_state.moduleConnection(module);
+    try {
+        Transaction transaction(connection);
+        const int changed = connection.execute(
+            QStringLiteral("UPDATE %1 SET mCaption=? WHERE id=? AND userId=?").arg(moduleTable(module)),
+            {TextCipher::EncryptText(m_state.user.dataKey, caption), id, m_state.user.id});
+        if (changed != 1)
+            return {false, kRenameFailedText};
+        transaction.commit();
+    } catch (const DbError&) {
+        return {false, kRenameFailedText};
+    }
+    return {true, kRenamedText};
+}
+
 bool TreeCommands::MoveToTop()
 {
     return moveToEnd(true);

@@ -48,6 +48,13 @@ public:
     // confirmed.
     DeleteOutcome DeleteSelected();
 
+    struct RenameOutcome {
+        bool renamed = false;
+        QString statusText;
+    };
+    // Gives the user's row of the module a new caption, under the DataKey. An empty caption is refused.
+    RenameOutcome Rename(ModuleKind module, int id, const QString& caption);
+
     // Each returns whether an order changed.
     bool MoveToTop();
     bool MoveUp();
@@ -63,6 +70,9 @@ public:
         QStringLiteral("当前目录添加文件夹已达到89999个的极限，请在另外目录建文件夹或联系作者解决！");
     static inline const QString kDeletedText = QStringLiteral("删除成功");
     static inline const QString kDeleteFailedText = QStringLiteral("删除失败");
+    static inline const QString kRenamedText = QStringLiteral("修改名称成功");
+    static inline const QString kRenameFailedText = QStringLiteral("修改名称失败");
+    static inline const QString kEmptyNameText = QStringLiteral("名称不能为空");
     static inline const QString kConfirmFolderDeleteText =
         QStringLiteral("确认删除当前目录及其下的子文件夹和文件吗？\r\n\r\n注意：该操作不可恢复");
 

@@ -19,4 +19,8 @@ public:
 
     // A message box with one OK button.
     virtual void showMessage(const QString& text, const QString& caption) = 0;
+
+    // Unsaved changes are about to be replaced: 保存, 不保存 or 取消.
+    enum class SaveChoice { Save, Discard, Cancel };
+    virtual SaveChoice askSave(const QString& message) = 0;
 };

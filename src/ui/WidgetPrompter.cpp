@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
+#include "state/SharedTexts.h"
 #include "ui/CConfirmDlg.h"
 #include "ui/Skin.h"
 
@@ -28,6 +30,27 @@ std::optional<QString> WidgetPrompter::askText(const QString& message, const QSt
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.inputText();
+}
+
+Prompter::SaveChoice WidgetPrompter::askSave(const QString& message)
+{
+    QMessageBox box(QMessageBox::Question, SharedTexts::kProductCaption, Skin::displayText(message),
+                    QMessageBox::NoButton, owner());
+    box.setFont(Skin::uiFont());
+    QPushButton* save = box.addButton(QStringLiteral("保存"), QMessageBox::AcceptRole);
+    save->setObjectName(QStringLiteral("saveButton"));
+    QPushButton* discard = box.addButton(QStringLiteral("不保存"), QMessageBox::DestructiveRole);
+    discard->setObjectName(QStringLiteral("discardButton"));
+    QPushButton* cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("cancelButton"));
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == save)
+        return SaveChoice::Save;
+    if (box.clickedButton() == discard)
+        return SaveChoice::Discard;
+    return SaveChoice::Cancel;
 }
 
 void WidgetPrompter::showMessage(const QString& text, const QString& caption)

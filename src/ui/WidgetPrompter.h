@@ -15,6 +15,7 @@ public:
     std::optional<QString> askText(const QString& message, const QString& acceptCaption,
                                    const QString& rejectCaption) override;
     void showMessage(const QString& text, const QString& caption) override;
+    SaveChoice askSave(const QString& message) override;
 
 private:
     QWidget* owner() const;

@@ -46,6 +46,16 @@ std::optional<QString> ScriptedPrompter::askText(const QString& message, const Q
     return answer;
 }
 
+Prompter::SaveChoice ScriptedPrompter::askSave(const QString& message)
+{
+    saveQuestions.append(message);
+    if (saveAnswers.empty())
+        return SaveChoice::Cancel;
+    const SaveChoice answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
 void ScriptedPrompter::showMessage(const QString& text, const QString& caption)
 {
     messages.push_back({text, caption});

@@ -39,12 +39,15 @@ public:
     std::optional<QString> askText(const QString& message, const QString& acceptCaption,
                                    const QString& rejectCaption) override;
     void showMessage(const QString& text, const QString& caption) override;
+    SaveChoice askSave(const QString& message) override;
 
     // Answers used in order; when none is left, confirmations are refused and questions cancelled.
     std::deque<bool> confirmAnswers;
     std::deque<std::optional<QString>> textAnswers;
+    std::deque<SaveChoice> saveAnswers; // when none is left: 取消, which loses nothing
 
     QStringList confirmations; // the messages of the confirm and askText calls
+    QStringList saveQuestions;
     std::vector<Shown> messages;
 
     QString lastMessage() const { return messages.empty() ? QString() : messages.back().text; }
