@@ -5,6 +5,7 @@
 #include <QtTest>
 
 #include "crypto/TextCipher.h"
+#include "storage/Recordset.h"
 #include "support/TestState.h"
 #include "tree/CIndexView.h"
 
@@ -18,11 +19,11 @@ QString p(const char* spaced)
 int seed(AppState& state, ModuleKind module, const QString& caption, const QString& path, int type, int orderId,
          int rank = 0)
 {
-    state.mainConnection.execute(QStringLiteral("INSERT INTO %1 (userId, mCaption, folderType, parentId, orderId, "
-                                                "mRank) VALUES (?, ?, ?, ?, ?, ?)")
-                                     .arg(moduleTable(module)),
-                                 {state.user.id, TextCipher::EncryptText(state.user.dataKey, caption), type, path,
-                                  orderId, rank});
+    state.mainConnection.execute(
+        QStringLiteral("INSERT INTO %1 (userId, mCaption, folderType, parentId, orderId, "
+                       "mRank) VALUES (?, ?, ?, ?, ?, ?)")
+            .arg(moduleTable(module)),
+        {state.user.id, TextCipher::EncryptText(state.user.dataKey, caption), type, path, orderId, rank});
     return static_cast<int>(state.mainConnection.lastInsertRowId());
 }
 
@@ -75,8 +76,40 @@ private slots:
         QCOMPARE(selected.first().first().value<ModuleKind>(), ModuleKind::File);
 
         s.currentModule = ModuleKind::File;
+        QSignalSpy renamed(&view, &CIndexView::captionRenamed);
         view.RenameSelectedNode(QStringLiteral("工作日志"));
         QCOMPARE(marked->text(0), QStringLiteral("工作日志"));
+        QCOMPARE(renamed.size(), 0); // the program's change of a node writes nothing
+    }
+
+    void renamingInPlaceWritesTheCaption()
+    {
+        TestState t;
+        AppState& s = t.state();
+        const int id = seed(s, ModuleKind::Dairy, "新建日记本", p("10001 00000 00000 00000 00000 0"), 1, 1);
+        CIndexView view(s, t.prompter());
+        view.initialUpdate();
+        QSignalSpy renamed(&view, &CIndexView::captionRenamed);
+        QSignalSpy status(&view, &CIndexView::statusMessage);
+        QTreeWidgetItem* item = view.tree(ModuleKind::Dairy)->topLevelItem(0);
+        QVERIFY(item->flags() & Qt::ItemIsEditable);
+        const auto stored = [&] {
+            Recordset rs;
+            s.mainConnection.OpenRecordset(rs, QStringLiteral("SELECT mCaption FROM tb_Dairy WHERE id=?"), {id});
+            return TextCipher::DecryptText(s.user.dataKey, rs.field(QStringLiteral("mCaption")).blob());
+        };
+
+        item->setText(0, QStringLiteral("二〇二六年")); // what the tree's editor does when the user is done
+        QCOMPARE(stored(), QStringLiteral("二〇二六年"));
+        QCOMPARE(renamed.size(), 1);
+        QCOMPARE(renamed.first().at(1).toInt(), id);
+        QCOMPARE(status.last().first().toString(), QStringLiteral("修改名称成功"));
+
+        item->setText(0, QStringLiteral("  ")); // refused: the node shows the stored caption again
+        QCOMPARE(item->text(0), QStringLiteral("二〇二六年"));
+        QCOMPARE(stored(), QStringLiteral("二〇二六年"));
+        QCOMPARE(status.last().first().toString(), QStringLiteral("名称不能为空"));
+        QCOMPARE(renamed.size(), 1);
     }
 
     void unreadableTableIsReported()

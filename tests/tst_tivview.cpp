@@ -20,6 +20,7 @@
 
 #include "crypto/TextCipher.h"
 #include "records/CTivView.h"
+#include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "support/ModalDriver.h"
 #include "support/TestState.h"
@@ -262,8 +263,52 @@ private slots:
         strengthen->setChecked(true); // as a record load sets it: no warning
         QCOMPARE(v.test.prompter().messages.size(), std::size_t(1));
 
-        custom->click();
-        QVERIFY(!custom->isChecked() && !key->isEnabled() && !strengthen->isEnabled());
+        strengthen->click();
+        custom->click(); // strengthening goes with the custom key
+        QVERIFY(!custom->isChecked() && !key->isEnabled() && !strengthen->isEnabled() && !strengthen->isChecked());
+    }
+
+    void aRefusedKeyLeavesNothingToSave()
+    {
+        View v(ModuleKind::File);
+        auto* caption = v.find<QLineEdit>("fileCaptionEdit");
+        caption->setText("机密");
+        v.find<QAbstractButton>("fileKeyCheck")->click();
+        v.find<QLineEdit>("fileKeyEdit")->setText("k1");
+        QVERIFY(v.view.hasUnsavedChanges(ModuleKind::File));
+        QVERIFY(v.view.saveRecord(ModuleKind::File));
+        QVERIFY(!v.view.hasUnsavedChanges(ModuleKind::File));
+
+        QSignalSpy status(&v.view, &CTivView::statusMessage);
+        v.test.prompter().textAnswers = {QStringLiteral("wrong")};
+        v.view.loadRecord(ModuleKind::File);
+        QCOMPARE(v.test.prompter().lastMessage(), "你输入的自设密钥不正确！");
+        QCOMPARE(status.last().first().toString(), "读取文档出错");
+        // The form neither shows the record it showed before nor takes anything to save.
+        QCOMPARE(caption->text(), QString());
+        QVERIFY(!v.find("filePanel")->isEnabled());
+        QVERIFY(!v.view.hasUnsavedChanges(ModuleKind::File));
+        QVERIFY(!v.view.saveRecord(ModuleKind::File));
+        QCOMPARE(status.last().first().toString(), "修改文档出错");
+    }
+
+    void aBodyThatCannotBeReadIsKeptBySaving()
+    {
+        View v(ModuleKind::Dairy);
+        const int id = v.test.state().selection(ModuleKind::Dairy).currentRecordId;
+        const QByteArray stored = TextCipher::EncryptBytes(v.test.state().user.dataKey, "plain text, no rtf");
+        v.test.db().execute("UPDATE tb_Dairy SET mContent=? WHERE id=?", {stored, id});
+        QSignalSpy status(&v.view, &CTivView::statusMessage);
+        v.view.loadRecord(ModuleKind::Dairy);
+        QCOMPARE(status.last().first().toString(), "读取日记出错");
+        QVERIFY(v.editor(ModuleKind::Dairy)->isReadOnly());
+        QCOMPARE(v.editor(ModuleKind::Dairy)->placeholderText(), CTivView::kUnreadableBodyText);
+
+        v.find<QLineEdit>("dairyCaptionEdit")->setText("新标题");
+        QVERIFY(v.view.saveRecord(ModuleKind::Dairy));
+        Recordset row;
+        QVERIFY(v.test.db().OpenRecordset(row, "SELECT mContent FROM tb_Dairy WHERE id=?", {id}));
+        QCOMPARE(row.field("mContent").blob(), stored);
     }
 
     void startFillsTheWeatherListAndTheSummary()

@@ -228,6 +228,8 @@ void CIndexView::setCaptionOf(QTreeWidgetItem* item, const QString& caption)
 {
     if (!item)
         return;
+    // The program's change of a node is no rename by the user.
+    const QSignalBlocker quiet(item->treeWidget());
     item->setData(0, kCaptionRole, caption);
     item->setText(0, caption);
 }
@@ -247,7 +249,7 @@ void CIndexView::onItemChanged(ModuleKind module, QTreeWidgetItem* item)
         setCaptionOf(item, stored);
         return;
     }
-    item->setData(0, kCaptionRole, typed);
+    setCaptionOf(item, typed);
     Q_EMIT captionRenamed(module, idOf(item), typed);
 }
 
