@@ -410,6 +410,17 @@ private slots:
         QCOMPARE(plainText(rtf), expected);
     }
 
+    void aMissingFaceFallsBackLikeTheEditorsOwn()
+    {
+        QTextDocument document;
+        QFont editorFont;
+        editorFont.setFamilies({u"幼圆"_s, u"Noto Sans CJK SC"_s});
+        document.setDefaultFont(editorFont);
+        QVERIFY(RtfReader::read("{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset134 SimSun;}}\\f0 x\\par}", document));
+        QCOMPARE(formatAt(document, u"x"_s).fontFamilies().toStringList(),
+                 (QStringList{u"SimSun"_s, u"幼圆"_s, u"Noto Sans CJK SC"_s}));
+    }
+
     void readsCharacterFormats()
     {
         QTextDocument document;
@@ -421,9 +432,9 @@ private slots:
         const auto at = [&document](const char* text) {
             return formatAt(document, QString::fromLatin1(text));
         };
-        QCOMPARE(at("A").fontFamilies().toStringList(), QStringList{u"宋体"_s}); // the name decoded from GBK
+        QCOMPARE(at("A").fontFamilies().toStringList().constFirst(), u"宋体"_s); // the name decoded from GBK
         QCOMPARE(at("A").fontPointSize(), 12.0);
-        QCOMPARE(at("B").fontFamilies().toStringList(), QStringList{u"Arial"_s});
+        QCOMPARE(at("B").fontFamilies().toStringList().constFirst(), u"Arial"_s);
         QCOMPARE(at("B").fontPointSize(), 20.0);
         QVERIFY(at("C").font().bold());
         QVERIFY(!at("D").font().bold());
@@ -437,10 +448,10 @@ private slots:
         QVERIFY(!at("K").hasProperty(QTextFormat::ForegroundBrush));
         QCOMPARE(at("L").fontPointSize(), 1638.0);
         // Double-byte text takes its associated font, size and bold; other text does not.
-        QCOMPARE(at("M").fontFamilies().toStringList(), QStringList{u"宋体"_s});
+        QCOMPARE(at("M").fontFamilies().toStringList().constFirst(), u"宋体"_s);
         QCOMPARE(at("M").fontPointSize(), 18.0);
         QVERIFY(at("M").font().bold());
-        QCOMPARE(at("N").fontFamilies().toStringList(), QStringList{u"Arial"_s});
+        QCOMPARE(at("N").fontFamilies().toStringList().constFirst(), u"Arial"_s);
         QCOMPARE(at("N").fontPointSize(), 12.0);
     }
 
@@ -575,7 +586,7 @@ private slots:
         QCOMPARE(red.foreground().color(), QColor(0xc0, 0, 0));
         QCOMPARE(red.fontPointSize(), 18.0);
         const QTextCharFormat blue = formatAt(document, u"Arial blue"_s);
-        QCOMPARE(blue.fontFamilies().toStringList(), QStringList{u"Arial"_s});
+        QCOMPARE(blue.fontFamilies().toStringList().constFirst(), u"Arial"_s);
         QCOMPARE(blue.fontPointSize(), 9.0);
         QCOMPARE(blue.foreground().color(), QColor(0, 0x70, 0xc0));
         QCOMPARE(blockAt(document, u"居中"_s).alignment(), Qt::AlignHCenter);
@@ -594,7 +605,7 @@ private slots:
     {
         QTextDocument document;
         QVERIFY(RtfReader::read(dataFile("lo_mixed.rtf"), document));
-        QCOMPARE(formatAt(document, u"红色十八磅"_s).fontFamilies().toStringList(), QStringList{u"宋体"_s});
+        QCOMPARE(formatAt(document, u"红色十八磅"_s).fontFamilies().toStringList().constFirst(), u"宋体"_s);
     }
 
     void notRtf_data()

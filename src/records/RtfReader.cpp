@@ -331,8 +331,16 @@ private:
             return m_format;
         QTextCharFormat format;
         const auto font = m_tables.fonts.constFind(props.font);
-        if (font != m_tables.fonts.cend() && !font->name.isEmpty())
-            format.setFontFamilies(QStringList{font->name});
+        if (font != m_tables.fonts.cend() && !font->name.isEmpty()) {
+            // A face this machine lacks falls back the way the editor's own face does, not to whatever
+            // the font system picks for it.
+            QStringList families{font->name};
+            for (const QString& fallback : m_document.defaultFont().families()) {
+                if (!families.contains(fallback))
+                    families.append(fallback);
+            }
+            format.setFontFamilies(families);
+        }
         format.setFontPointSize(props.halfPoints / 2.0);
         format.setFontWeight(props.bold ? QFont::Bold : QFont::Normal);
         format.setFontItalic(props.italic);
