@@ -235,6 +235,11 @@ private slots:
         // Outcome texts of the panes land in the same place.
         emit frame.indexView()->statusMessage(QStringLiteral("添加文件夹失败"));
         QCOMPARE(paneText(frame, "messagePane"), QStringLiteral("添加文件夹失败"));
+        // A tip shows while the pointer is on a button; the outcome comes back when it leaves.
+        action(frame, 6139)->showStatusText(edit->widgetForAction(action(frame, 6139)));
+        QCOMPARE(paneText(frame, "messagePane"), QStringLiteral("删除文档/目录"));
+        QApplication::sendEvent(&frame, &leave);
+        QCOMPARE(paneText(frame, "messagePane"), QStringLiteral("添加文件夹失败"));
 
         // Only the exit button of the two bars shows a tooltip.
         auto* navigation = frame.findChild<QToolBar*>(QStringLiteral("navigationBar"));
