@@ -110,6 +110,15 @@ private slots:
         QCOMPARE(EncryptText("用户密钥", text.left(5)), bytes.left(CodePage936::toBytes(text.left(5)).size()));
     }
 
+    void oneCipherServesKeyAfterKey()
+    {
+        // What one cipher object gives under each key equals a fresh object's, whatever came before.
+        AesCipher shared;
+        const QString text = u"缓存的密钥 cached"_s;
+        for (const QString key : {u"甲"_s, u"甲"_s, u"乙"_s, QString(), u"PqqqLlllMmmmVvvv"_s, u"甲"_s})
+            QCOMPARE(EncryptText(shared, key, text), EncryptText(key, text));
+    }
+
     void wrongKey()
     {
         const QString text = u"银行卡密码 123456"_s;

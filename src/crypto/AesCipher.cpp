@@ -135,6 +135,10 @@ bool AesCipher::hardwareAvailable()
 
 void AesCipher::SetKey(const std::uint8_t* key16)
 {
+    // Runs of values under one key (every caption of a tree under the DataKey) keep the schedule.
+    if (m_keySet && std::memcmp(m_key.data(), key16, m_key.size()) == 0)
+        return;
+    std::memcpy(m_key.data(), key16, m_key.size());
     static constexpr std::uint32_t roundConstants[10] = {0x01000000, 0x02000000, 0x04000000, 0x08000000, 0x10000000,
                                                          0x20000000, 0x40000000, 0x80000000, 0x1B000000, 0x36000000};
     std::uint32_t* w = m_roundKeys;

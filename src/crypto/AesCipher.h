@@ -59,6 +59,7 @@ private:
     std::int32_t m_keyLength = 0;
     std::int32_t m_rounds = 0;
     std::array<std::uint8_t, 16> m_initialCounter;
+    std::array<std::uint8_t, 16> m_key{}; // the key the round keys were made from
     std::uint8_t m_keySet = 0;
     bool m_hardware = false;
 };

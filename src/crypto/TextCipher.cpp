@@ -24,8 +24,14 @@ std::uint8_t* bytesOf(QByteArray& bytes)
 
 void setKey(AesCipher& cipher, const QString& key)
 {
-    const std::array<std::uint8_t, 16> keyBytes = DeriveKeyBytes(key);
-    cipher.SetKey(keyBytes.data());
+    // Consecutive values mostly share their key; its code page bytes are worked out once.
+    thread_local QString lastKey;
+    thread_local std::array<std::uint8_t, 16> lastKeyBytes = DeriveKeyBytes(QString());
+    if (key != lastKey) {
+        lastKeyBytes = DeriveKeyBytes(key);
+        lastKey = key;
+    }
+    cipher.SetKey(lastKeyBytes.data());
 }
 
 qsizetype lengthBeforeZero(const char* data, qsizetype size)
