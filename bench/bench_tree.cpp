@@ -33,7 +33,7 @@ struct Fixture {
         state.user.dataKey = QStringLiteral("e1079aa3bbfd303f");
         state.mainConnection.OpenConnection(Schema::kConnectionString);
         for (ModuleKind module : kAllModules)
-            state.moduleConnection(module).OpenConnection(Schema::kConnectionString);
+            state.moduleConnection(module).ShareConnection(state.mainConnection);
 
         CDbConnection& db = state.mainConnection;
         Transaction transaction(db);

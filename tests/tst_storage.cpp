@@ -352,6 +352,15 @@ private slots:
         // Reopening gives a new handle; the old recordset stays unusable.
         QVERIFY(db.OpenConnection(Schema::kConnectionString));
         QVERIFY_THROWS_EXCEPTION(DbError, rs.moveFirst());
+        // A connection sharing another's handle lives on when that one closes.
+        CDbConnection shared;
+        QVERIFY(shared.ShareConnection(db));
+        Recordset own;
+        QVERIFY(db.OpenRecordset(own, QStringLiteral("SELECT * FROM tb_Article")));
+        db.CloseConnection();
+        QVERIFY_THROWS_EXCEPTION(DbError, own.moveFirst());
+        QCOMPARE(countRows(shared, QStringLiteral("tb_Article")), 1);
+        QVERIFY(!CDbConnection().ShareConnection(db)); // nothing to share from a closed one
         // A value of an unexpected kind is a failure of the command, not of the program.
         QVERIFY_THROWS_EXCEPTION(DbError, FieldValue(QStringLiteral("x")).integer());
     }

@@ -29,10 +29,11 @@ bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter)
 
 bool openConnections(AppState& state, Prompter& prompter)
 {
-    // The first connection that fails ends start-up; the others are not attempted.
+    // The first connection that fails ends start-up; the others are not attempted. The module
+    // connections share the main connection's keyed handle, so the key is derived once.
     bool opened = state.mainConnection.OpenConnection(Schema::kConnectionString);
     for (ModuleKind module : kAllModules)
-        opened = opened && state.moduleConnection(module).OpenConnection(Schema::kConnectionString);
+        opened = opened && state.moduleConnection(module).ShareConnection(state.mainConnection);
     if (!opened)
         prompter.showMessage(CDbConnection::kOpenFailedText, SharedTexts::kAppCaption);
     return opened;

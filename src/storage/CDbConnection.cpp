@@ -186,16 +186,26 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
     }
     m_handle = std::make_shared<ConnectionHandle>();
     m_handle->db = db;
+    m_handle->database = std::shared_ptr<sqlite3>(db, [](sqlite3* handle) { sqlite3_close_v2(handle); });
     return true;
 }
 
 bool CDbConnection::CloseConnection()
 {
     if (m_handle) {
-        sqlite3_close_v2(m_handle->db);
         m_handle->db = nullptr;
+        m_handle->database.reset();
         m_handle.reset();
     }
+    return true;
+}
+
+bool CDbConnection::ShareConnection(const CDbConnection& open)
+{
+    CloseConnection();
+    if (!open.isOpen())
+        return false;
+    m_handle = std::make_shared<ConnectionHandle>(*open.m_handle);
     return true;
 }
 

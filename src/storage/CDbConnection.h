@@ -11,9 +11,11 @@ struct sqlite3;
 class Recordset;
 
 // The handle of an open connection as its recordsets see it: closing the connection empties it, so a
-// recordset that outlives its connection fails cleanly instead of using a closed handle.
+// recordset that outlives its connection fails cleanly instead of using a closed handle. Connections
+// that share one database handle each have their own; the database closes with the last of them.
 struct ConnectionHandle {
     sqlite3* db = nullptr;
+    std::shared_ptr<sqlite3> database;
 };
 
 // One keyed connection to the database file. Statements run through recordsets that read their
@@ -28,6 +30,9 @@ public:
     // Opens the data source named by the connection string with its password and proves the key
     // with a read. Never creates a file. On failure the caller tells the user kOpenFailedText.
     bool OpenConnection(const QString& connectionString, QString* error = nullptr);
+    // Opens this connection on the database handle of an open one: keying a database costs a key
+    // derivation, which one run needs only once.
+    bool ShareConnection(const CDbConnection& open);
     // Closes the connection; the recordsets opened on it can no longer be used.
     bool CloseConnection();
     bool isOpen() const { return m_handle != nullptr; }

@@ -13,7 +13,7 @@ TestState::TestState(const QString& userId, const QString& dataKey)
     if (!m_state->mainConnection.OpenConnection(Schema::kConnectionString))
         qFatal("cannot open the test database");
     for (ModuleKind module : kAllModules) {
-        if (!m_state->moduleConnection(module).OpenConnection(Schema::kConnectionString))
+        if (!m_state->moduleConnection(module).ShareConnection(m_state->mainConnection))
             qFatal("cannot open the test database");
     }
 }
