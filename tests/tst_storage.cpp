@@ -377,6 +377,25 @@ private slots:
             QCOMPARE(QFile::permissions(QString::fromLatin1(folder)) & 0x0077, QFileDevice::Permissions());
     }
 
+    void indexesAreAddedToAnOlderDatabase()
+    {
+        TempWorkDir work(false);
+        QVERIFY(QFile::copy(QStringLiteral(TIV_TEST_DATA "/landed-account.dat"), QStringLiteral("data/tiv.dat")));
+        QFile::setPermissions(QStringLiteral("data/tiv.dat"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        CDbConnection db;
+        QVERIFY(db.OpenConnection(Schema::kConnectionString));
+        const auto indexes = [&] {
+            return countRows(db, QStringLiteral("sqlite_master WHERE type='index' AND name LIKE 'ix_%'"));
+        };
+        QCOMPARE(indexes(), 3); // the release had the tree indexes only
+        Schema::EnsureIndexes(db);
+        Schema::EnsureIndexes(db); // a second start finds them there
+        QCOMPARE(indexes(), 6);
+        Recordset plan;
+        QVERIFY(db.OpenRecordset(plan, QStringLiteral("EXPLAIN QUERY PLAN SELECT max(orderId) FROM tb_Pwd")));
+        QVERIFY(plan.field(QStringLiteral("detail")).text().contains(QStringLiteral("ix_Pwd_order")));
+    }
+
     void transactionsWriteAllOrNothing()
     {
         TempWorkDir work;

@@ -21,7 +21,14 @@ bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter)
 {
     DatedBackup::run(state.clock);
     state.systemKey = SystemKey::build();
-    if (!openConnections(state, prompter) || !loadPolicy(state, prompter) || !takeInstanceLock(state, lock, prompter))
+    if (!openConnections(state, prompter))
+        return false;
+    try {
+        Schema::EnsureIndexes(state.mainConnection);
+    } catch (const DbError&) {
+        // A database that cannot take an index (read-only, full) still works, only slower.
+    }
+    if (!loadPolicy(state, prompter) || !takeInstanceLock(state, lock, prompter))
         return false;
     state.windowState = WindowStateFile::read();
     return true;

@@ -22,10 +22,24 @@ const char* const kRecordColumns =
     "id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, createTime TEXT, updateTime TEXT, "
     "orderId INTEGER, folderType INTEGER, parentId TEXT, mRank INTEGER, myKey INTEGER, keyValue BLOB";
 
+// The trees read one user's rows in path order and delete a folder's rows by a range of paths; a new
+// row takes the highest order number of its table plus one.
+QStringList indexStatements()
+{
+    QStringList statements;
+    for (const char* table : {"Article", "Dairy", "Pwd"}) {
+        statements.append(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_tree ON tb_%1 (userId, parentId, orderId)")
+                              .arg(QLatin1String(table)));
+        statements.append(
+            QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_order ON tb_%1 (orderId)").arg(QLatin1String(table)));
+    }
+    return statements;
+}
+
 QStringList tableStatements()
 {
     const QString record = QString::fromLatin1(kRecordColumns);
-    return {
+    return QStringList{
         // The account id is a braced GUID that the database makes when the row is added.
         QStringLiteral("CREATE TABLE tb_User ("
                        "id TEXT NOT NULL DEFAULT ('{' || upper(hex(randomblob(4))) || '-' || "
@@ -45,11 +59,7 @@ QStringList tableStatements()
         QStringLiteral("CREATE TABLE tb_Const (cModule TEXT, cGroup TEXT, cItem TEXT)"),
         QStringLiteral("CREATE TABLE tb_Task (id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, "
                        "mContent BLOB, startTime TEXT, endTime TEXT, createTime TEXT, mRank INTEGER)"),
-        // The trees read one user's rows in path order.
-        QStringLiteral("CREATE INDEX ix_Article_tree ON tb_Article (userId, parentId, orderId)"),
-        QStringLiteral("CREATE INDEX ix_Dairy_tree ON tb_Dairy (userId, parentId, orderId)"),
-        QStringLiteral("CREATE INDEX ix_Pwd_tree ON tb_Pwd (userId, parentId, orderId)"),
-    };
+    } + indexStatements();
 }
 
 // Makes every missing folder of the path readable by its owner only from the start.
@@ -87,6 +97,12 @@ bool fail(QString* error, const QString& text)
 }
 
 } // namespace
+
+void EnsureIndexes(CDbConnection& connection)
+{
+    for (const QString& statement : indexStatements())
+        connection.execute(statement);
+}
 
 QStringList defaultWeatherWords()
 {

@@ -4,6 +4,8 @@
 #include <QStringList>
 
 // The database file, how it is reached and how an empty one is made.
+class CDbConnection;
+
 namespace Schema {
 
 // The data source and the password every connection uses.
@@ -14,6 +16,10 @@ inline const QString kDatabasePath = QStringLiteral("./data/tiv.dat");
 
 // The words of the diary's weather list in a new database.
 QStringList defaultWeatherWords();
+
+// Adds the indexes the program's statements need to a database made before they existed. An index
+// is no stored form: it only makes statements fast. Throws DbError when one cannot be made.
+void EnsureIndexes(CDbConnection& connection);
 
 // Creates a new database at the path with every table, the three folder counters at 10000 and the
 // weather list. Refuses a path where anything exists already. On failure nothing is left behind.

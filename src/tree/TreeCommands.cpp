@@ -191,8 +191,9 @@ TreeCommands::DeleteOutcome TreeCommands::DeleteSelected()
             const QString prefix = FolderPath::SubtreePrefix(selected->path);
             Transaction transaction(connection);
             connection.execute(QStringLiteral("DELETE FROM %1 WHERE id=?").arg(table), {id});
-            connection.execute(QStringLiteral("DELETE FROM %1 WHERE userId=? AND substr(parentId, 1, ?)=?").arg(table),
-                               {m_state.user.id, static_cast<int>(prefix.size()), prefix});
+            // Paths are digits, so every path that begins with the prefix sorts before the prefix and ':'.
+            connection.execute(QStringLiteral("DELETE FROM %1 WHERE userId=? AND parentId >= ? AND parentId < ?").arg(table),
+                               {m_state.user.id, prefix, prefix + QLatin1Char(':')});
             transaction.commit();
         } else {
             connection.execute(QStringLiteral("DELETE FROM %1 WHERE id=?").arg(table), {id});
