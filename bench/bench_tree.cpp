@@ -1,60 +1,90 @@
-// Loading a module tree of 100,000 rows: the rows read, every caption decrypted, every node made
-// and handed to the tree control.
+// The program at 10,000, 100,000 and 1,000,000 rows of one module: from the login to the main window,
+// the first look at the module's tree, the next order number of an add and a move to the top, with
+// the memory each leaves in use.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 
+#include <map>
+#include <memory>
+
+#include "app/CMainFrame.h"
+#include "app/Startup.h"
 #include "crypto/TextCipher.h"
 #include "SilentPrompter.h"
 #include "state/AppState.h"
 #include "state/RandomLetters.h"
 #include "storage/Clock.h"
-#include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "storage/Transaction.h"
 #include "tree/CIndexView.h"
-#include "tree/ModuleTree.h"
+#include "tree/TreeCommands.h"
 
 namespace {
 
 constexpr int kFolders = 100;
-constexpr int kRecordsPerFolder = 999; // 100 folders + 99,900 records = 100,000 rows
 
-// One documents table of 100,000 rows with 20-character Chinese captions, made once.
-struct Fixture {
-    Fixture() : state(clock, letters)
+// Resident memory of the process in MB.
+double residentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    }
+    return 0;
+}
+
+// A database whose documents table holds `rows` rows of one user: 100 folders and their records, with
+// 20-character Chinese captions. Made once per size and copied for each use.
+const QString& databaseOf(int rows)
+{
+    static QTemporaryDir store;
+    static std::map<int, QString> made;
+    if (const auto found = made.find(rows); found != made.end())
+        return found->second;
+    const QString path = store.filePath(QStringLiteral("rows-%1.dat").arg(rows));
+    Schema::CreateDatabase(path);
+    CDbConnection db;
+    db.openFile(path, CDbConnection::parseConnectionString(Schema::kConnectionString).password);
+    const QString key = QStringLiteral("e1079aa3bbfd303f");
+    AesCipher cipher;
+    Transaction transaction(db);
+    const QString insert = QStringLiteral("INSERT INTO tb_Article (userId, mCaption, folderType, parentId, orderId, "
+                                          "mRank) VALUES ('{BENCH-USER}', ?, ?, ?, ?, ?)");
+    const int perFolder = rows / kFolders - 1;
+    int order = 0;
+    for (int f = 0; f < kFolders; ++f) {
+        const QString number = QString::number(10001 + f);
+        const auto caption = [&](int record) {
+            return TextCipher::EncryptText(
+                cipher, key, QStringLiteral("个人信息管理第%1夹第%2条记录的标题文字").arg(f).arg(record).left(20));
+        };
+        db.execute(insert, {caption(-1), 1, number + QStringLiteral("00000").repeated(4) + "0", ++order, 0});
+        for (int r = 0; r < perFolder; ++r)
+            db.execute(insert, {caption(r), 10, number + QStringLiteral("99999").repeated(4) + "9", ++order,
+                                r % 50 == 0 ? 1 : 0});
+    }
+    transaction.commit();
+    return made.emplace(rows, path).first->second;
+}
+
+// A working directory holding a copy of the database, and the state of a logged-in run on it.
+struct Run {
+    explicit Run(int rows) : state(clock, letters)
     {
         QDir::setCurrent(dir.path());
-        Schema::CreateDatabase(QStringLiteral("data/tiv.dat"));
+        QDir().mkpath(QStringLiteral("data"));
+        QFile::copy(databaseOf(rows), QStringLiteral("data/tiv.dat"));
+        Startup::openConnections(state, prompter);
+        Schema::EnsureIndexes(state.mainConnection);
         state.user.id = QStringLiteral("{BENCH-USER}");
         state.user.dataKey = QStringLiteral("e1079aa3bbfd303f");
-        state.mainConnection.OpenConnection(Schema::kConnectionString);
-        for (ModuleKind module : kAllModules)
-            state.moduleConnection(module).ShareConnection(state.mainConnection);
-
-        CDbConnection& db = state.mainConnection;
-        Transaction transaction(db);
-        const QString insert = QStringLiteral("INSERT INTO tb_Article (userId, mCaption, folderType, parentId, "
-                                              "orderId, mRank) VALUES (?, ?, ?, ?, ?, ?)");
-        int order = 0;
-        for (int f = 0; f < kFolders; ++f) {
-            const QString number = QString::number(10001 + f);
-            db.execute(insert, {state.user.id, caption(f, -1), 1, number + QStringLiteral("00000").repeated(4) + "0",
-                                ++order, 0});
-            for (int r = 0; r < kRecordsPerFolder; ++r)
-                db.execute(insert, {state.user.id, caption(f, r), 10,
-                                    number + QStringLiteral("99999").repeated(4) + "9", ++order, r % 50 == 0 ? 1 : 0});
-        }
-        transaction.commit();
-    }
-
-    QByteArray caption(int folder, int record) const
-    {
-        const QString text = QStringLiteral("个人信息管理第%1夹第%2条记录的标题文字").arg(folder).arg(record).left(20);
-        return TextCipher::EncryptText(state.user.dataKey, text);
     }
 
     QTemporaryDir dir;
@@ -64,36 +94,86 @@ struct Fixture {
     AppState state;
 };
 
-Fixture& fixture()
+void BM_OpenConnections(benchmark::State& bench)
 {
-    static Fixture instance;
-    return instance;
-}
-
-void BM_BuildTreeNodes(benchmark::State& bench)
-{
-    AppState& state = fixture().state;
+    Run run(10000);
     for (auto _ : bench) {
-        Recordset rows;
-        ModuleTree::OpenModuleRows(state, ModuleKind::File, rows);
-        const ModuleTree::Build build = ModuleTree::build(rows, state.user.dataKey);
-        benchmark::DoNotOptimize(build.nodes.data());
+        Startup::openConnections(run.state, run.prompter);
+        benchmark::DoNotOptimize(run.state.mainConnection.handle());
     }
-    bench.SetItemsProcessed(bench.iterations() * kFolders * (kRecordsPerFolder + 1));
 }
-BENCHMARK(BM_BuildTreeNodes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OpenConnections)->Unit(benchmark::kMillisecond);
 
-void BM_LoadModuleTree(benchmark::State& bench)
+// What the user waits for after the login: the main window made and shown.
+void BM_LoginToMainWindow(benchmark::State& bench)
 {
-    AppState& state = fixture().state;
-    CIndexView view(state, fixture().prompter);
+    Run run(static_cast<int>(bench.range(0)));
+    double memory = -1;
     for (auto _ : bench) {
-        view.LoadModuleTree(ModuleKind::File);
-        benchmark::DoNotOptimize(view.tree(ModuleKind::File)->topLevelItemCount());
+        const double before = residentMb();
+        auto frame = std::make_unique<CMainFrame>(run.state, run.prompter);
+        frame->show();
+        QApplication::processEvents();
+        if (memory < 0) // the first time only: later ones reuse what the first freed
+            memory = residentMb() - before;
+        bench.PauseTiming();
+        frame.reset();
+        QApplication::processEvents();
+        bench.ResumeTiming();
     }
-    bench.SetItemsProcessed(bench.iterations() * kFolders * (kRecordsPerFolder + 1));
+    bench.counters["memory_mb"] = memory;
 }
-BENCHMARK(BM_LoadModuleTree)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoginToMainWindow)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The first look at the module: its tree read, decrypted and shown.
+void BM_ShowModuleTree(benchmark::State& bench)
+{
+    Run run(static_cast<int>(bench.range(0)));
+    double memory = -1;
+    for (auto _ : bench) {
+        bench.PauseTiming();
+        auto frame = std::make_unique<CMainFrame>(run.state, run.prompter);
+        frame->show();
+        QApplication::processEvents();
+        const double before = residentMb();
+        bench.ResumeTiming();
+        frame->switchModule(ModuleKind::File);
+        QApplication::processEvents();
+        if (memory < 0)
+            memory = residentMb() - before;
+        bench.PauseTiming();
+        frame.reset();
+        QApplication::processEvents();
+        bench.ResumeTiming();
+    }
+    bench.counters["memory_mb"] = memory;
+}
+BENCHMARK(BM_ShowModuleTree)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_NextOrderId(benchmark::State& bench)
+{
+    Run run(static_cast<int>(bench.range(0)));
+    for (auto _ : bench)
+        benchmark::DoNotOptimize(TreeCommands::NextOrderId(run.state.mainConnection, ModuleKind::File));
+}
+BENCHMARK(BM_NextOrderId)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMicrosecond);
+
+// A record of the last folder moved to the top, its tree updated.
+void BM_MoveToTop(benchmark::State& bench)
+{
+    const int rows = static_cast<int>(bench.range(0));
+    Run run(rows);
+    CMainFrame frame(run.state, run.prompter);
+    frame.switchModule(ModuleKind::File);
+    int record = rows; // the last record, then the ones before it
+    for (auto _ : bench) {
+        bench.PauseTiming();
+        run.state.selection(ModuleKind::File).currentRecordId = record--;
+        bench.ResumeTiming();
+        frame.indexView()->moveToTop();
+    }
+}
+BENCHMARK(BM_MoveToTop)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

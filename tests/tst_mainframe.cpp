@@ -11,7 +11,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include "app/AboutDialog.h"
@@ -27,6 +27,7 @@
 #include "storage/Schema.h"
 #include "support/TestSupport.h"
 #include "tree/CIndexView.h"
+#include "tree/TreeModel.h"
 
 namespace {
 
@@ -294,16 +295,16 @@ private slots:
         CMainFrame frame(session.state, session.prompter);
         frame.show();
         action(frame, 6132)->trigger();
-        QTreeWidget* files = frame.indexView()->tree(ModuleKind::File);
-        auto* node = new QTreeWidgetItem(files, {QStringLiteral("工作")});
-        files->setCurrentItem(node);
+        QTreeView* files = frame.indexView()->tree(ModuleKind::File);
+        const QModelIndex node = frame.indexView()->model(ModuleKind::File)->insertNode({}, 0, 1, "工作", 0);
+        files->setCurrentIndex(node);
 
         QList<QWidget*> watched = frame.indexView()->findChildren<QWidget*>();
         watched += frame.tivView()->findChildren<QWidget*>();
         VisibilitySpy spy(watched);
         action(frame, 6132)->trigger();
         QCOMPARE(spy.changes, 0);
-        QCOMPARE(files->currentItem(), node);
+        QCOMPARE(files->currentIndex(), node);
         QVERIFY(files->isVisible());
 
         action(frame, 32800)->trigger();

@@ -11,7 +11,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextEdit>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include "app/CMainFrame.h"
@@ -43,7 +43,8 @@ struct Window {
             qFatal("no control %s", name);
         return widget;
     }
-    QTreeWidget* tree(ModuleKind module) const { return frame->indexView()->tree(module); }
+    QTreeView* tree(ModuleKind module) const { return frame->indexView()->tree(module); }
+    void select(ModuleKind module, const QModelIndex& node) const { SessionScript::select(tree(module), node); }
     QString status() const { return find<QLabel>("messagePane")->text(); }
 };
 
@@ -79,7 +80,7 @@ private slots:
             w.run(Command::FileModule);
             w.run(Command::AddSiblingFolder);
             w.run(Command::AddRecord);
-            QTreeWidgetItem* document = w.tree(ModuleKind::File)->currentItem();
+            const QPersistentModelIndex document = w.tree(ModuleKind::File)->currentIndex();
             w.find<QLineEdit>("fileCaptionEdit")->setText(QStringLiteral("旅行计划"));
             w.find<QPlainTextEdit>("fileSummaryEdit")->setPlainText(QStringLiteral("春节的安排"));
             auto* body = w.find<QTextEdit>("fileContentEdit");
@@ -96,7 +97,7 @@ private slots:
             cursor.insertText(QStringLiteral("第二天：上海"), QTextCharFormat());
             w.run(Command::Save);
             QCOMPARE(w.status(), QStringLiteral("修改文档成功"));
-            QCOMPARE(document->text(0), QStringLiteral("旅行计划"));
+            QCOMPARE(document.data().toString(), QStringLiteral("旅行计划"));
 
             // A diary entry under a custom key, with a weather that is not in the list.
             w.run(Command::DairyModule);
@@ -114,27 +115,27 @@ private slots:
             // A password entry, with every choice at the question about unsaved changes.
             w.run(Command::PwdModule);
             w.run(Command::AddSiblingFolder);
-            QTreeWidgetItem* folder = w.tree(ModuleKind::Pwd)->currentItem();
+            const QPersistentModelIndex folder = w.tree(ModuleKind::Pwd)->currentIndex();
             w.run(Command::AddRecord);
-            QTreeWidgetItem* entry = w.tree(ModuleKind::Pwd)->currentItem();
+            const QPersistentModelIndex entry = w.tree(ModuleKind::Pwd)->currentIndex();
             auto* caption = w.find<QLineEdit>("pwdCaptionEdit");
             caption->setText(QStringLiteral("邮箱"));
             prompter.saveAnswers = {SaveChoice::Cancel};
-            w.tree(ModuleKind::Pwd)->setCurrentItem(folder);
-            QCOMPARE(w.tree(ModuleKind::Pwd)->currentItem(), entry); // 取消: nothing moves
+            w.select(ModuleKind::Pwd, folder);
+            QCOMPARE(w.tree(ModuleKind::Pwd)->currentIndex(), QModelIndex(entry)); // 取消: nothing moves
             QCOMPARE(caption->text(), QStringLiteral("邮箱"));
             prompter.saveAnswers = {SaveChoice::Discard};
-            w.tree(ModuleKind::Pwd)->setCurrentItem(folder);
+            w.select(ModuleKind::Pwd, folder);
             QCOMPARE(caption->text(), QStringLiteral("新建密码本"));
-            w.tree(ModuleKind::Pwd)->setCurrentItem(entry);
+            w.select(ModuleKind::Pwd, entry);
             QCOMPARE(caption->text(), QStringLiteral("新建密码")); // the change was not kept
             caption->setText(QStringLiteral("邮箱"));
             w.find<QLineEdit>("pwdUserNameEdit")->setText(QStringLiteral("wang@例子.cn"));
             w.find<QLineEdit>("pwdPasswordEdit")->setText(QStringLiteral("s3cret'\"<>"));
             prompter.saveAnswers = {SaveChoice::Save};
-            w.tree(ModuleKind::Pwd)->setCurrentItem(folder);
-            QCOMPARE(entry->text(0), QStringLiteral("邮箱"));
-            w.tree(ModuleKind::Pwd)->setCurrentItem(entry);
+            w.select(ModuleKind::Pwd, folder);
+            QCOMPARE(entry.data().toString(), QStringLiteral("邮箱"));
+            w.select(ModuleKind::Pwd, entry);
             w.find<QPlainTextEdit>("pwdIntroEdit")->setPlainText(QStringLiteral("备注"));
 
             // Leaving the program asks about the change still open, then the usual question.
@@ -153,7 +154,7 @@ private slots:
             const Window w{app.mainFrame()};
 
             w.run(Command::FileModule);
-            w.tree(ModuleKind::File)->setCurrentItem(w.tree(ModuleKind::File)->topLevelItem(0)->child(0));
+            w.select(ModuleKind::File, SessionScript::node(w.tree(ModuleKind::File), {0, 0}));
             QCOMPARE(w.find<QLineEdit>("fileCaptionEdit")->text(), QStringLiteral("旅行计划"));
             QCOMPARE(w.find<QPlainTextEdit>("fileSummaryEdit")->toPlainText(), QStringLiteral("春节的安排"));
             auto* body = w.find<QTextEdit>("fileContentEdit");
@@ -167,7 +168,7 @@ private slots:
 
             w.run(Command::DairyModule);
             prompter.textAnswers = {QStringLiteral("秘密key")};
-            w.tree(ModuleKind::Dairy)->setCurrentItem(w.tree(ModuleKind::Dairy)->topLevelItem(0)->child(0));
+            w.select(ModuleKind::Dairy, SessionScript::node(w.tree(ModuleKind::Dairy), {0, 0}));
             QCOMPARE(prompter.confirmations.last(), QStringLiteral("此文档采用自设密钥加密。\r\n请输入自设密钥值："));
             QCOMPARE(w.find<QLineEdit>("dairyCaptionEdit")->text(), QStringLiteral("冬至"));
             QCOMPARE(w.find<QDateEdit>("dairyDateEdit")->date(), QDate(2026, 12, 21));
@@ -176,7 +177,7 @@ private slots:
             QCOMPARE(w.find<QLineEdit>("dairyKeyEdit")->text(), QStringLiteral("秘密key"));
 
             w.run(Command::PwdModule);
-            w.tree(ModuleKind::Pwd)->setCurrentItem(w.tree(ModuleKind::Pwd)->topLevelItem(0)->child(0));
+            w.select(ModuleKind::Pwd, SessionScript::node(w.tree(ModuleKind::Pwd), {0, 0}));
             QCOMPARE(w.find<QLineEdit>("pwdCaptionEdit")->text(), QStringLiteral("邮箱"));
             QCOMPARE(w.find<QLineEdit>("pwdUserNameEdit")->text(), QStringLiteral("wang@例子.cn"));
             QCOMPARE(w.find<QLineEdit>("pwdPasswordEdit")->text(), QStringLiteral("s3cret'\"<>"));

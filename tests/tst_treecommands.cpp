@@ -80,10 +80,9 @@ int counter(AppState& state, int level)
 
 std::vector<TreeNodeData> loadTree(AppState& state, ModuleKind module)
 {
-    Recordset rs;
-    if (!ModuleTree::OpenModuleRows(state, module, rs))
-        return {};
-    return ModuleTree::build(rs, state.user.dataKey).nodes;
+    std::vector<TreeNodeData> nodes;
+    ModuleTree::load(state, module, [&](const TreeNodeData& node) { nodes.push_back(node); });
+    return nodes;
 }
 
 void select(AppState& state, int id)

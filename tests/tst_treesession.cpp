@@ -1,6 +1,6 @@
 // The three folder trees built through the real windows survive an exit and a restart.
 #include <QAction>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include "app/CMainFrame.h"
@@ -24,38 +24,32 @@ void run(CMainFrame* frame, Command command)
     frame->commandAction(command)->trigger();
 }
 
-QTreeWidgetItem* topLevel(CMainFrame* frame, ModuleKind module, int index)
-{
-    return frame->indexView()->tree(module)->topLevelItem(index);
-}
-
 // Builds a small tree in the module through the menu commands: two top-level folders, a sub-folder
 // with three records of which the last moves up and the middle one is deleted, and the second
 // top-level folder deleted with everything in it.
 void buildTree(CMainFrame* frame, ModuleKind module, ScriptedPrompter& prompter)
 {
-    QTreeWidget* tree = frame->indexView()->tree(module);
+    using SessionScript::node;
+    QTreeView* tree = frame->indexView()->tree(module);
     run(frame, Command::AddSiblingFolder);
     run(frame, Command::AddSiblingFolder);
     run(frame, Command::AddRecord); // in the second folder
-    tree->setCurrentItem(topLevel(frame, module, 0));
+    SessionScript::select(tree, node(tree, {0}));
     run(frame, Command::AddChildFolder);
     for (int i = 0; i < 3; ++i)
         run(frame, Command::AddRecord);
-    QTreeWidgetItem* subFolder = topLevel(frame, module, 0)->child(0);
-    QCOMPARE(subFolder->childCount(), 3);
-    const int last = subFolder->child(2)->data(0, Qt::UserRole).toInt();
+    QCOMPARE(tree->model()->rowCount(node(tree, {0, 0})), 3);
+    const QVariant last = node(tree, {0, 0, 2}).data(Qt::UserRole);
     run(frame, Command::MoveUp); // the third record becomes the second
-    subFolder = topLevel(frame, module, 0)->child(0);
-    QCOMPARE(subFolder->child(1)->data(0, Qt::UserRole).toInt(), last);
-    tree->setCurrentItem(subFolder->child(2));
+    QCOMPARE(node(tree, {0, 0, 1}).data(Qt::UserRole), last);
+    SessionScript::select(tree, node(tree, {0, 0, 2}));
     run(frame, Command::Delete);
-    QCOMPARE(topLevel(frame, module, 0)->child(0)->childCount(), 2);
+    QCOMPARE(tree->model()->rowCount(node(tree, {0, 0})), 2);
 
-    tree->setCurrentItem(topLevel(frame, module, 1));
+    SessionScript::select(tree, node(tree, {1}));
     prompter.confirmAnswers = {true};
     run(frame, Command::Delete);
-    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(tree->model()->rowCount(), 1);
 }
 
 } // namespace

@@ -1,15 +1,14 @@
 #include "tree/CIndexView.h"
 
-#include <QHash>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QResizeEvent>
-#include <QTreeWidgetItemIterator>
 
 #include "state/AppState.h"
 #include "state/SharedTexts.h"
-#include "storage/Recordset.h"
 #include "tree/IndexTree.h"
 #include "tree/ModuleTree.h"
+#include "tree/TreeModel.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
 #include "ui/TivResources.h"
@@ -24,20 +23,30 @@ const QString kCaptionStyle = QStringLiteral(
     " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #f7fbfd, stop:0.55 #e3eef4, stop:1 #cfe1ea);"
     " border: none; border-bottom: 1px solid #9fbccb; padding-left: 2px; }");
 
-// Node data: the row's id, and its image, which also tells folders from records.
-constexpr int kIdRole = Qt::UserRole;
-constexpr int kImageRole = Qt::UserRole + 1;
-// The caption as stored, to tell a rename by the user from a change of the node by the program.
-constexpr int kCaptionRole = Qt::UserRole + 2;
-
-int idOf(const QTreeWidgetItem* item)
+// The ids of the open folders below the parent, at any depth.
+void collectExpanded(const QTreeView* view, const QModelIndex& parent, QList<int>& ids)
 {
-    return item ? item->data(0, kIdRole).toInt() : 0;
+    const QAbstractItemModel* model = view->model();
+    for (int row = 0; row < model->rowCount(parent); ++row) {
+        const QModelIndex child = model->index(row, 0, parent);
+        if (view->isExpanded(child)) {
+            ids.append(TreeModel::idOf(child));
+            collectExpanded(view, child, ids);
+        }
+    }
 }
 
-bool isFolder(const QTreeWidgetItem* item)
+// The row where a new node goes among the parent's children: a folder after the last folder, since a
+// loaded tree shows a folder's subfolders before its records, and a record at the end.
+int insertionRow(const TreeModel& model, const QModelIndex& parent, bool folder)
 {
-    return ModuleTree::isFolderImage(item->data(0, kImageRole).toInt());
+    const int count = model.rowCount(parent);
+    if (!folder)
+        return count;
+    int row = 0;
+    while (row < count && TreeModel::isFolder(model.index(row, 0, parent)))
+        ++row;
+    return row;
 }
 
 } // namespace
@@ -57,20 +66,29 @@ CIndexView::CIndexView(AppState& state, Prompter& prompter, QWidget* parent)
     m_captionBand->setStyleSheet(kCaptionStyle);
     m_captionBand->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
-    for (std::size_t i = 0; i < m_trees.size(); ++i) {
+    loadImages();
+    for (ModuleKind module : kAllModules) {
+        const std::size_t i = moduleIndex(module);
+        auto* model = new TreeModel(this);
+        model->setImages(m_images[i]);
         auto* tree = new IndexTree(this);
-        tree->setObjectName(moduleInfos()[i].name + QStringLiteral("Tree"));
+        tree->setObjectName(moduleInfo(module).name + QStringLiteral("Tree"));
         tree->setFont(Skin::uiFont(10));
+        tree->setModel(model);
         tree->hide(); // nothing is visible until the main window picks a module
-        m_trees[i] = tree;
-        const ModuleKind module = kAllModules[i];
-        connect(tree, &QTreeWidget::itemSelectionChanged, this, [this, module] { onSelectionChanged(module); });
         // F2 or a slow second click renames a node in place.
         tree->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
-        connect(tree, &QTreeWidget::itemChanged, this,
-                [this, module](QTreeWidgetItem* item) { onItemChanged(module, item); });
+        connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this, module] {
+            if (!m_quiet)
+                onSelectionChanged(module);
+        });
+        connect(model, &TreeModel::renameRequested, this,
+                [this, module](const QModelIndex& index, const QString& caption) {
+                    onRenameRequested(module, index, caption);
+                });
+        m_trees[i] = tree;
+        m_models[i] = model;
     }
-    loadImages();
     setWhatsThis(QStringLiteral("文件夹树：显示当前模块的文件夹和记录。选中一项，右边即显示该记录。"));
 }
 
@@ -99,13 +117,20 @@ void CIndexView::ShowModuleTree()
     const ModuleKind current = m_state.currentModule;
     if (current != ModuleKind::None && !m_trees[moduleIndex(current)]->isHidden())
         return;
+    if (current != ModuleKind::None && !m_loaded[moduleIndex(current)])
+        LoadModuleTree(current);
     for (ModuleKind module : kAllModules)
         m_trees[moduleIndex(module)]->setVisible(module == current);
 }
 
-QTreeWidget* CIndexView::tree(ModuleKind module) const
+QTreeView* CIndexView::tree(ModuleKind module) const
 {
     return module == ModuleKind::None ? nullptr : m_trees[moduleIndex(module)];
+}
+
+TreeModel* CIndexView::model(ModuleKind module) const
+{
+    return module == ModuleKind::None ? nullptr : m_models[moduleIndex(module)];
 }
 
 QIcon CIndexView::treeImage(ModuleKind module, int index) const
@@ -124,14 +149,12 @@ void CIndexView::resizeEvent(QResizeEvent* event)
         return;
     m_captionBand->setGeometry(0, 0, size.width(), kCaptionHeight);
     // The trees overlap the band's bottom line by one pixel so the two share a border.
-    for (QTreeWidget* tree : m_trees)
+    for (QTreeView* tree : m_trees)
         tree->setGeometry(0, kCaptionHeight - 1, size.width() - 1, size.height() - (kCaptionHeight - 1));
 }
 
 void CIndexView::initialUpdate()
 {
-    for (ModuleKind module : kAllModules)
-        LoadModuleTree(module);
     m_state.currentModule = ModuleKind::None;
 }
 
@@ -145,158 +168,112 @@ void CIndexView::ReloadCurrentTree()
     const ModuleKind module = m_state.currentModule;
     if (module == ModuleKind::None)
         return;
-    QSet<int> expanded;
-    for (QTreeWidgetItemIterator it(tree(module)); *it; ++it) {
-        if ((*it)->isExpanded())
-            expanded.insert(idOf(*it));
-    }
+    QList<int> expanded;
+    collectExpanded(tree(module), {}, expanded);
     fill(module, expanded, m_state.selection(module).currentRecordId);
 }
 
-void CIndexView::fill(ModuleKind module, const QSet<int>& expandedIds, int selectId)
+void CIndexView::fill(ModuleKind module, const QList<int>& expandedIds, int selectId)
 {
-    Recordset rows;
-    if (!ModuleTree::OpenModuleRows(m_state, module, rows)) {
+    TreeModel* rows = model(module);
+    m_quiet = true;
+    rows->beginLoad();
+    const ModuleTree::LoadResult result = ModuleTree::load(m_state, module, [rows](const TreeNodeData& node) {
+        rows->appendLoaded(node.id, node.caption, node.image, node.parentId);
+    });
+    rows->endLoad();
+    m_quiet = false;
+    if (!result.opened) {
         m_prompter.showMessage(moduleInfo(module).rowsOpenFailedText, SharedTexts::kProductCaption);
         return;
     }
+    m_loaded[moduleIndex(module)] = true;
     m_state.currentModule = module;
-    const ModuleTree::Build build = ModuleTree::build(rows, m_state.user.dataKey);
-    CDbConnection::CloseRecordset(rows);
-
-    QTreeWidget* widget = tree(module);
-    const auto& images = m_images[moduleIndex(module)];
-    // Emptying and filling the tree is no change of selection: the current record stays current
-    // and the editor keeps showing it.
-    const QSignalBlocker quiet(widget);
-    widget->setUpdatesEnabled(false);
-    widget->clear();
-    // Nodes are linked while they are detached and handed to the tree in one go, which keeps a
-    // large tree quick to build.
-    QHash<int, QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(build.nodes.size()));
-    QList<QTreeWidgetItem*> topLevel;
-    for (const TreeNodeData& node : build.nodes) {
-        QTreeWidgetItem* item =
-            newItem(images[static_cast<std::size_t>(node.image)], node.id, node.caption, node.image);
-        QTreeWidgetItem* parent = node.parentId != 0 ? items.value(node.parentId) : nullptr;
-        if (parent)
-            parent->addChild(item);
-        else
-            topLevel.append(item);
-        items.insert(node.id, item);
+    // Emptying and filling the tree is no change of selection: the current record stays current and
+    // the editor keeps showing it.
+    QTreeView* view = tree(module);
+    for (int id : expandedIds)
+        view->expand(rows->indexOfId(id));
+    if (selectId != 0) {
+        const QModelIndex selected = rows->indexOfId(selectId);
+        setSelection(module, selected);
+        if (selected.isValid())
+            view->scrollTo(selected);
     }
-    widget->addTopLevelItems(topLevel);
-    for (int id : expandedIds) {
-        if (QTreeWidgetItem* item = items.value(id))
-            item->setExpanded(true);
-    }
-    if (QTreeWidgetItem* item = items.value(selectId)) {
-        widget->setCurrentItem(item);
-        widget->scrollToItem(item);
-    }
-    widget->setUpdatesEnabled(true);
-    if (build.readError)
+    if (result.readError)
         Q_EMIT statusMessage(moduleInfo(module).treeReadFailedText);
-}
-
-QTreeWidgetItem* CIndexView::newItem(const QIcon& icon, int id, const QString& caption, int image)
-{
-    auto* item = new QTreeWidgetItem(QStringList{caption});
-    item->setIcon(0, icon);
-    item->setData(0, kIdRole, id);
-    item->setData(0, kImageRole, image);
-    item->setData(0, kCaptionRole, caption);
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    return item;
 }
 
 void CIndexView::RenameSelectedNode(const QString& caption)
 {
-    if (m_state.currentModule == ModuleKind::None)
+    const ModuleKind module = m_state.currentModule;
+    if (module == ModuleKind::None)
         return;
-    setCaptionOf(selectedItem(m_state.currentModule), caption);
+    const QModelIndex selected = selectedIndex(module);
+    if (selected.isValid())
+        model(module)->setCaption(selected, caption);
 }
 
 void CIndexView::renameNode(ModuleKind module, int id, const QString& caption)
 {
-    if (module != ModuleKind::None)
-        setCaptionOf(findItem(module, id), caption);
-}
-
-void CIndexView::setCaptionOf(QTreeWidgetItem* item, const QString& caption)
-{
-    if (!item)
+    if (module == ModuleKind::None)
         return;
-    // The program's change of a node is no rename by the user.
-    const QSignalBlocker quiet(item->treeWidget());
-    item->setData(0, kCaptionRole, caption);
-    item->setText(0, caption);
+    const QModelIndex node = model(module)->indexOfId(id);
+    if (node.isValid())
+        model(module)->setCaption(node, caption);
 }
 
-void CIndexView::onItemChanged(ModuleKind module, QTreeWidgetItem* item)
+void CIndexView::onRenameRequested(ModuleKind module, const QModelIndex& index, const QString& caption)
 {
-    const QString stored = item->data(0, kCaptionRole).toString();
-    const QString typed = item->text(0);
-    if (typed == stored)
-        return; // the program changed the node, not the user's rename
+    const int id = TreeModel::idOf(index);
     TreeCommands commands(m_state, m_prompter);
-    const TreeCommands::RenameOutcome outcome = commands.Rename(module, idOf(item), typed);
+    const TreeCommands::RenameOutcome outcome = commands.Rename(module, id, caption);
     if (!outcome.statusText.isEmpty())
         Q_EMIT statusMessage(outcome.statusText);
-    if (!outcome.renamed) {
-        // The node shows what is stored.
-        setCaptionOf(item, stored);
+    // A refused rename leaves the node showing what is stored.
+    if (!outcome.renamed)
         return;
-    }
-    setCaptionOf(item, typed);
-    Q_EMIT captionRenamed(module, idOf(item), typed);
+    model(module)->setCaption(index, caption);
+    Q_EMIT captionRenamed(module, id, caption);
+}
+
+QModelIndex CIndexView::selectedIndex(ModuleKind module) const
+{
+    const QModelIndexList selected = tree(module)->selectionModel()->selectedIndexes();
+    return selected.isEmpty() ? QModelIndex() : selected.first();
+}
+
+void CIndexView::setSelection(ModuleKind module, const QModelIndex& index)
+{
+    QTreeView* view = tree(module);
+    m_quiet = true;
+    if (index.isValid())
+        view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    else
+        view->selectionModel()->clear();
+    m_quiet = false;
 }
 
 void CIndexView::onSelectionChanged(ModuleKind module)
 {
     ModuleSelection& selection = m_state.selection(module);
-    const int id = idOf(selectedItem(module));
+    const int id = TreeModel::idOf(selectedIndex(module));
     if (id != selection.currentRecordId && m_leaveGuard && !m_leaveGuard(module)) {
         // The user stays with the record on show: the selection goes back to it.
-        QTreeWidget* widget = tree(module);
-        const QSignalBlocker quiet(widget);
-        widget->clearSelection();
-        if (QTreeWidgetItem* back = findItem(module, selection.currentRecordId))
-            widget->setCurrentItem(back);
+        setSelection(module, model(module)->indexOfId(selection.currentRecordId));
         return;
     }
     selection.currentRecordId = id;
     Q_EMIT recordSelected(module);
 }
 
-QTreeWidgetItem* CIndexView::selectedItem(ModuleKind module) const
+void CIndexView::select(ModuleKind module, const QModelIndex& index)
 {
-    const QList<QTreeWidgetItem*> selected = tree(module)->selectedItems();
-    return selected.isEmpty() ? nullptr : selected.first();
-}
-
-QTreeWidgetItem* CIndexView::findItem(ModuleKind module, int id) const
-{
-    for (QTreeWidgetItemIterator it(tree(module)); *it; ++it) {
-        if (idOf(*it) == id)
-            return *it;
-    }
-    return nullptr;
-}
-
-void CIndexView::select(ModuleKind module, QTreeWidgetItem* item)
-{
-    QTreeWidget* widget = tree(module);
-    {
-        // Removing the old node may already have moved the tree's own selection; the notification
-        // below goes out exactly once either way.
-        const QSignalBlocker quiet(widget);
-        widget->clearSelection();
-        widget->setCurrentItem(item);
-        if (item)
-            widget->scrollToItem(item);
-    }
+    // Removing the old node may already have moved the tree's own selection; the notification below
+    // goes out exactly once either way.
+    setSelection(module, index);
+    if (index.isValid())
+        tree(module)->scrollTo(index);
     onSelectionChanged(module);
 }
 
@@ -309,30 +286,19 @@ void CIndexView::runAdd(TreeCommands::AddOutcome (TreeCommands::*add)())
     if (!outcome.added)
         return;
     const ModuleKind module = m_state.currentModule;
-    QTreeWidgetItem* selected = selectedItem(module);
-    QTreeWidgetItem* parent = nullptr;
+    TreeModel* rows = model(module);
+    const QModelIndex selected = selectedIndex(module);
+    QModelIndex parent;
     if (outcome.parent == TreeCommands::NodeParent::Selected)
         parent = selected;
-    else if (outcome.parent == TreeCommands::NodeParent::SelectedParent && selected)
-        parent = selected->parent();
-    QTreeWidgetItem* item = newItem(treeImage(module, outcome.image), outcome.id, outcome.caption, outcome.image);
-    // A loaded tree shows a folder's subfolders before its records, and a new row is the last of
-    // its kind there; putting it in that place now keeps the tree the same after the next load.
-    QTreeWidget* widget = tree(module);
-    const int siblings = parent ? parent->childCount() : widget->topLevelItemCount();
-    int position = siblings;
-    if (isFolder(item)) {
-        position = 0;
-        while (position < siblings && isFolder(parent ? parent->child(position) : widget->topLevelItem(position)))
-            ++position;
-    }
-    if (parent) {
-        parent->insertChild(position, item);
-        parent->setExpanded(true);
-    } else {
-        widget->insertTopLevelItem(position, item);
-    }
-    select(module, item);
+    else if (outcome.parent == TreeCommands::NodeParent::SelectedParent && selected.isValid())
+        parent = selected.parent();
+    const bool folder = ModuleTree::isFolderImage(outcome.image);
+    const QModelIndex added =
+        rows->insertNode(parent, insertionRow(*rows, parent, folder), outcome.id, outcome.caption, outcome.image);
+    if (parent.isValid())
+        tree(module)->expand(parent);
+    select(module, added);
 }
 
 void CIndexView::addSiblingFolder()
@@ -355,7 +321,8 @@ void CIndexView::deleteSelected()
     const ModuleKind module = m_state.currentModule;
     if (module == ModuleKind::None)
         return;
-    QTreeWidgetItem* selected = findItem(module, m_state.selection(module).currentRecordId);
+    TreeModel* rows = model(module);
+    const QPersistentModelIndex selected = rows->indexOfId(m_state.selection(module).currentRecordId);
     TreeCommands commands(m_state, m_prompter);
     const TreeCommands::DeleteOutcome outcome = commands.DeleteSelected();
     if (!outcome.statusText.isEmpty())
@@ -367,45 +334,68 @@ void CIndexView::deleteSelected()
     }
     // What the editor showed was deleted with the row.
     Q_EMIT recordDeleted(module);
-    if (!selected) {
+    if (!selected.isValid()) {
         ReloadCurrentTree();
         return;
     }
     // Afterwards the parent is selected; for a top-level node, the first top-level node left.
-    QTreeWidgetItem* next = selected->parent();
-    QTreeWidget* widget = tree(module);
-    {
-        const QSignalBlocker quiet(widget);
-        delete selected;
-    }
-    if (!next)
-        next = widget->topLevelItem(0);
-    select(module, next);
+    QPersistentModelIndex next = selected.parent();
+    m_quiet = true;
+    rows->removeNode(selected);
+    m_quiet = false;
+    select(module, next.isValid() ? QModelIndex(next) : rows->index(0, 0));
 }
 
-void CIndexView::runMove(bool (TreeCommands::*move)())
+void CIndexView::runMove(bool (TreeCommands::*move)(), Move where)
 {
+    const ModuleKind module = m_state.currentModule;
+    if (module == ModuleKind::None)
+        return;
     TreeCommands commands(m_state, m_prompter);
-    (commands.*move)();
-    ReloadCurrentTree();
+    if (!(commands.*move)())
+        return;
+    // The order changed only among the records of the moved row's folder: the node moves there, and
+    // nothing else of the tree is read again.
+    TreeModel* rows = model(module);
+    const QModelIndex node = rows->indexOfId(m_state.selection(module).currentRecordId);
+    if (!node.isValid() || TreeModel::isFolder(node))
+        return;
+    const QModelIndex parent = node.parent();
+    int row = node.row();
+    switch (where) {
+    case Move::Top:
+        row = insertionRow(*rows, parent, true);
+        break;
+    case Move::Up:
+        row = node.row() - 1;
+        break;
+    case Move::Down:
+        row = node.row() + 1;
+        break;
+    case Move::Bottom:
+        row = rows->rowCount(parent) - 1;
+        break;
+    }
+    rows->moveNode(node, row);
+    tree(module)->scrollTo(rows->indexOfId(m_state.selection(module).currentRecordId));
 }
 
 void CIndexView::moveToTop()
 {
-    runMove(&TreeCommands::MoveToTop);
+    runMove(&TreeCommands::MoveToTop, Move::Top);
 }
 
 void CIndexView::moveUp()
 {
-    runMove(&TreeCommands::MoveUp);
+    runMove(&TreeCommands::MoveUp, Move::Up);
 }
 
 void CIndexView::moveDown()
 {
-    runMove(&TreeCommands::MoveDown);
+    runMove(&TreeCommands::MoveDown, Move::Down);
 }
 
 void CIndexView::moveToBottom()
 {
-    runMove(&TreeCommands::MoveToBottom);
+    runMove(&TreeCommands::MoveToBottom, Move::Bottom);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QIcon>
-#include <QSet>
+#include <QModelIndex>
 #include <QString>
 #include <QWidget>
 
@@ -12,13 +12,13 @@
 #include "tree/TreeCommands.h"
 
 class QLabel;
-class QTreeWidget;
-class QTreeWidgetItem;
+class QTreeView;
 class Prompter;
+class TreeModel;
 struct AppState;
 
 // The left pane of the main window: a caption band over three stacked trees, one per module, of
-// which only the current module's is visible.
+// which only the current module's is visible. A module's tree is read when it is first shown.
 class CIndexView final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CIndexView)
@@ -29,8 +29,8 @@ public:
 
     CIndexView(AppState& state, Prompter& prompter, QWidget* parent = nullptr);
 
-    // Loads the three trees, then leaves no module current. Runs once, when the main window is
-    // ready to hear the pane's status texts.
+    // Leaves no module current. Runs once, when the main window is ready to hear the pane's status
+    // texts; the trees themselves are read when first shown.
     void initialUpdate();
 
     // Rebuilds one module's tree from its rows; leaves that module current.
@@ -50,11 +50,13 @@ public:
     void setCaption(const QString& caption);
     QString caption() const;
 
-    // Makes the current module's tree the visible one; an empty module hides all three. Changes
-    // nothing when that tree is visible already, so switching back and forth never disturbs a tree.
+    // Makes the current module's tree the visible one, reading it the first time; an empty module
+    // hides all three. Changes nothing when that tree is visible already, so switching back and forth
+    // never disturbs a tree.
     void ShowModuleTree();
 
-    QTreeWidget* tree(ModuleKind module) const;
+    QTreeView* tree(ModuleKind module) const;
+    TreeModel* model(ModuleKind module) const;
     // Image 0 level-1 folder, 1 deeper folder, 2 record; 3 to 5 the same marked "重要".
     QIcon treeImage(ModuleKind module, int index) const;
 
@@ -86,21 +88,26 @@ protected:
 
 private:
     void loadImages();
+    void fill(ModuleKind module, const QList<int>& expandedIds, int selectId);
     void onSelectionChanged(ModuleKind module);
-    void onItemChanged(ModuleKind module, QTreeWidgetItem* item);
-    static QTreeWidgetItem* newItem(const QIcon& icon, int id, const QString& caption, int image);
-    static void setCaptionOf(QTreeWidgetItem* item, const QString& caption);
-    void fill(ModuleKind module, const QSet<int>& expandedIds, int selectId);
-    QTreeWidgetItem* selectedItem(ModuleKind module) const;
-    QTreeWidgetItem* findItem(ModuleKind module, int id) const;
-    void select(ModuleKind module, QTreeWidgetItem* item);
+    void onRenameRequested(ModuleKind module, const QModelIndex& index, const QString& caption);
+    QModelIndex selectedIndex(ModuleKind module) const;
+    // Selects the node (none for an invalid index) as the user's selection would, with its notification.
+    void select(ModuleKind module, const QModelIndex& index);
+    // Selects the node without any notification.
+    void setSelection(ModuleKind module, const QModelIndex& index);
     void runAdd(TreeCommands::AddOutcome (TreeCommands::*add)());
-    void runMove(bool (TreeCommands::*move)());
+    // A record moved among the records of its folder: to the first or last place, or one place.
+    enum class Move { Top, Up, Down, Bottom };
+    void runMove(bool (TreeCommands::*move)(), Move where);
 
     AppState& m_state;
     Prompter& m_prompter;
     QLabel* m_captionBand;
-    std::array<QTreeWidget*, 3> m_trees{};
+    std::array<QTreeView*, 3> m_trees{};
+    std::array<TreeModel*, 3> m_models{};
+    std::array<bool, 3> m_loaded{};
     std::array<std::array<QIcon, kImageCount>, 3> m_images;
     std::function<bool(ModuleKind)> m_leaveGuard;
+    bool m_quiet = false; // selection changes made by the pane itself notify nobody
 };

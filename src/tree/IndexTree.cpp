@@ -15,10 +15,9 @@ bool hasNextSibling(const QModelIndex& index)
 
 } // namespace
 
-IndexTree::IndexTree(QWidget* parent) : QTreeWidget(parent)
+IndexTree::IndexTree(QWidget* parent) : QTreeView(parent)
 {
     setHeaderHidden(true);
-    setColumnCount(1);
     setRootIsDecorated(true);
     setItemsExpandable(true);
     setIconSize(QSize(20, 20));

@@ -2,13 +2,11 @@
 
 #include <QString>
 
-#include <vector>
+#include <functional>
 
 #include "state/ModuleKind.h"
 
 struct AppState;
-class CDbConnection;
-class Recordset;
 
 // One node of a module tree as the tree pane shows it.
 struct TreeNodeData {
@@ -24,18 +22,15 @@ namespace ModuleTree {
 // Image indexes, the same in all three trees; a row marked important shows its image + kMarked.
 enum Image { kLevel1Folder = 0, kFolder = 1, kRecord = 2, kMarked = 3 };
 
-// The logged-in user's rows of the module in path order: id, mCaption, userId, createTime, orderId,
-// folderType, parentId, mRank.
-bool OpenModuleRows(AppState& state, ModuleKind module, Recordset& rows);
-
-struct Build {
-    std::vector<TreeNodeData> nodes; // parents always come before their children
-    bool readError = false;          // the rows stopped reading part-way; the nodes so far stand
+struct LoadResult {
+    bool opened = false;    // false: the rows could not be read at all
+    bool readError = false; // the rows stopped reading part-way; the nodes so far stand
 };
 
-// Builds the tree from rows in path order. A row whose folder is missing goes under its nearest
-// ancestor that is there, or to the top.
-Build build(Recordset& rows, const QString& dataKey);
+// Reads the logged-in user's rows of the module in path order (only the columns the tree shows),
+// decrypts each caption once and hands every node to `add`, a parent always before its children.
+// A row whose folder is missing goes under its nearest ancestor that is there, or to the top.
+LoadResult load(AppState& state, ModuleKind module, const std::function<void(const TreeNodeData&)>& add);
 
 // The image of a row of the given path and mark.
 int imageFor(const QString& path, int rank);

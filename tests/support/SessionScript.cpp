@@ -1,6 +1,7 @@
 #include "support/SessionScript.h"
 
-#include <QTreeWidget>
+#include <QItemSelectionModel>
+#include <QTreeView>
 #include <QtTest>
 
 #include <functional>
@@ -31,19 +32,34 @@ void expectLogin(ModalDriver& driver, const QString& name, const QString& passwo
     });
 }
 
-QStringList treeShape(const QTreeWidget* tree)
+QStringList treeShape(const QTreeView* tree)
 {
+    const QAbstractItemModel* model = tree->model();
     QStringList lines;
-    std::function<void(const QTreeWidgetItem*, int)> walk = [&](const QTreeWidgetItem* item, int depth) {
-        lines.append(QStringLiteral("%1%2 #%3")
-                         .arg(QString(depth * 2, QLatin1Char(' ')), item->text(0))
-                         .arg(item->data(0, Qt::UserRole).toInt()));
-        for (int i = 0; i < item->childCount(); ++i)
-            walk(item->child(i), depth + 1);
+    std::function<void(const QModelIndex&, int)> walk = [&](const QModelIndex& parent, int depth) {
+        for (int row = 0; row < model->rowCount(parent); ++row) {
+            const QModelIndex child = model->index(row, 0, parent);
+            lines.append(QStringLiteral("%1%2 #%3")
+                             .arg(QString(depth * 2, QLatin1Char(' ')), child.data().toString())
+                             .arg(child.data(Qt::UserRole).toInt()));
+            walk(child, depth + 1);
+        }
     };
-    for (int i = 0; i < tree->topLevelItemCount(); ++i)
-        walk(tree->topLevelItem(i), 0);
+    walk({}, 0);
     return lines;
+}
+
+QModelIndex node(const QTreeView* tree, std::initializer_list<int> rows)
+{
+    QModelIndex index;
+    for (int row : rows)
+        index = tree->model()->index(row, 0, index);
+    return index;
+}
+
+void select(QTreeView* tree, const QModelIndex& node)
+{
+    tree->selectionModel()->setCurrentIndex(node, QItemSelectionModel::ClearAndSelect);
 }
 
 } // namespace SessionScript
