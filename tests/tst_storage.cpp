@@ -391,9 +391,15 @@ private slots:
         Schema::EnsureIndexes(db);
         Schema::EnsureIndexes(db); // a second start finds them there
         QCOMPARE(indexes(), 6);
-        Recordset plan;
-        QVERIFY(db.OpenRecordset(plan, QStringLiteral("EXPLAIN QUERY PLAN SELECT max(orderId) FROM tb_Pwd")));
-        QVERIFY(plan.field(QStringLiteral("detail")).text().contains(QStringLiteral("ix_Pwd_order")));
+        const auto plan = [&](const char* statement) {
+            Recordset rows;
+            db.OpenRecordset(rows, QStringLiteral("EXPLAIN QUERY PLAN ") + QString::fromLatin1(statement));
+            return rows.field(QStringLiteral("detail")).text();
+        };
+        QVERIFY(plan("SELECT max(orderId) FROM tb_Pwd").contains(QStringLiteral("ix_Pwd_order")));
+        // The tree reads its columns from the index alone.
+        QVERIFY(plan("SELECT id, mCaption, parentId, mRank FROM tb_Dairy WHERE userId='u' ORDER BY parentId, orderId")
+                    .contains(QStringLiteral("COVERING INDEX ix_Dairy_rows")));
     }
 
     void transactionsWriteAllOrNothing()

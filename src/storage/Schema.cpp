@@ -22,16 +22,19 @@ const char* const kRecordColumns =
     "id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, createTime TEXT, updateTime TEXT, "
     "orderId INTEGER, folderType INTEGER, parentId TEXT, mRank INTEGER, myKey INTEGER, keyValue BLOB";
 
-// The trees read one user's rows in path order and delete a folder's rows by a range of paths; a new
-// row takes the highest order number of its table plus one.
+// The trees read one user's rows in path order, with the columns they show, from the index alone,
+// and delete a folder's rows by a range of paths; a new row takes the highest order number of its
+// table plus one. The first release's tree index, without the shown columns, gives way.
 QStringList indexStatements()
 {
     QStringList statements;
     for (const char* table : {"Article", "Dairy", "Pwd"}) {
-        statements.append(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_tree ON tb_%1 (userId, parentId, orderId)")
-                              .arg(QLatin1String(table)));
-        statements.append(
-            QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_order ON tb_%1 (orderId)").arg(QLatin1String(table)));
+        const QLatin1String name(table);
+        statements.append(QStringLiteral("DROP INDEX IF EXISTS ix_%1_tree").arg(name));
+        statements.append(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_rows ON tb_%1 "
+                                         "(userId, parentId, orderId, mRank, mCaption)")
+                              .arg(name));
+        statements.append(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_order ON tb_%1 (orderId)").arg(name));
     }
     return statements;
 }
