@@ -21,10 +21,13 @@
 #include <array>
 
 #include "app/AboutDialog.h"
+#include "app/CEnDeCrypt.h"
 #include "app/HelpWindow.h"
 #include "app/SessionEnd.h"
 #include "app/WindowPlacement.h"
 #include "records/CTivView.h"
+#include "security/CParamDlg.h"
+#include "security/CUserDlg.h"
 #include "state/AppState.h"
 #include "storage/FieldConversions.h"
 #include "tree/CIndexView.h"
@@ -491,8 +494,20 @@ void CMainFrame::activatePane(int step)
     pane->setFocus(Qt::OtherFocusReason);
 }
 
-void CMainFrame::openProfileDialog() {}
+void CMainFrame::openProfileDialog()
+{
+    CUserDlg dialog(m_state, m_prompter, this);
+    dialog.exec();
+}
 
-void CMainFrame::openFileCipherDialog() {}
+void CMainFrame::openFileCipherDialog()
+{
+    CEnDeCrypt dialog(m_state, m_prompter, this);
+    dialog.exec();
+}
 
-void CMainFrame::openSettingsDialog() {}
+void CMainFrame::openSettingsDialog()
+{
+    CParamDlg dialog(m_state, m_prompter, this);
+    dialog.exec();
+}
