@@ -2,8 +2,10 @@
 
 #include "crypto/CodePage936.h"
 #include "security/AccountRow.h"
+#include "security/RememberedName.h"
 #include "state/AccountText.h"
 #include "state/AppState.h"
+#include "state/WindowStateFile.h"
 #include "storage/DbError.h"
 #include "storage/Recordset.h"
 #include "storage/Transaction.h"
@@ -54,10 +56,11 @@ ProfileChange::Outcome ProfileChange::apply(const Input& input)
         CDbConnection::CloseRecordset(account);
         return {Result::Failed, kFailedText, kCaption};
     }
+    const QString seal = AccountText::DatabaseSeal(m_state.user.id);
     try {
         Transaction transaction(db);
         account.moveFirst();
-        const AccountRow row(m_state.systemKey, AccountText::DatabaseSeal(m_state.user.id));
+        const AccountRow row(m_state.systemKey, seal);
         account.setField(AccountRow::kGender, input.gender);
         row.writeName(account, name, m_state.letters);
         row.writePassword(account, password);
@@ -72,5 +75,11 @@ ProfileChange::Outcome ProfileChange::apply(const Input& input)
     m_state.user.userName = CodePage936::roundTrip(name);
     m_state.user.password = CodePage936::roundTrip(password);
     m_state.user.gender = input.gender;
+    // A remembered login name follows the rename, or the next login would offer a name that no
+    // longer exists.
+    if (m_state.windowState.saveName == WindowStateRecord::kYes) {
+        RememberedName::remember(m_state.windowState, name, seal, m_state.systemKey, m_state.letters);
+        WindowStateFile::write(m_state.windowState, m_state.letters);
+    }
     return {Result::Changed, kChangedText, kCaption};
 }

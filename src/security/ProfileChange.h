@@ -7,8 +7,8 @@
 struct AppState;
 
 // The change of the user profile dialog: the account's name, gender and password, written into the
-// account row in one transaction in the stored forms of the first run. The account in memory changes
-// only once the row has been written.
+// account row in one transaction in the stored forms of the first run. The account in memory, and a
+// login name remembered in tiv.ini, change only once the row has been written.
 class ProfileChange final {
 public:
     struct Input {
