@@ -342,9 +342,8 @@ private slots:
         action(frame, 6145)->trigger();
         QVERIFY(driver.finished());
         QCOMPARE(paneText(frame, "userPane"), QStringLiteral("用户：李四"));
-
         QCOMPARE(frame.findChild<QLabel*>(QStringLiteral("summaryLabel"))->text(),
-                 QStringLiteral("当前用户：张三，上次登录时间：，上次退出时间：，总登录次数：0"));
+                 QStringLiteral("当前用户：李四，上次登录时间：，上次退出时间：，总登录次数：0"));
     }
 
     void toolCommandsOpenTheirDialogs_data()

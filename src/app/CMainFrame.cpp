@@ -218,7 +218,9 @@ void CMainFrame::createActions()
     profile->setIcon(icon(QStringLiteral("nav-profile")));
     connect(profile, &QAction::triggered, this, [this] {
         openProfileDialog();
-        refreshUserPane(); // the dialog may have renamed the user
+        // The dialog may have renamed the user: the status bar and the home page show the name.
+        refreshUserPane();
+        m_tivView->refreshSummary();
     });
     QAction* cipher =
         addCommand(Command::FileCipher, QStringLiteral("加密解密..."), QStringLiteral("用AES对文件加解密"));
