@@ -340,10 +340,15 @@ private slots:
         run.clock.advanceMs(600);
         LoginPolicy::Outcome outcome = run.policy.attempt(kName, kPassword, false);
         QCOMPARE(outcome.message + outcome.caption, refusal);
-        // 1.2 s after the failure but 0.6 s after the refused press: the interval started again.
-        run.clock.advanceMs(600);
+        QVERIFY(outcome.withinInterval);
+        // The message stood 0.8 s; the interval starts again when it closes. 1.3 s after the refused
+        // press but 0.5 s after the message, the next press is refused again.
+        run.clock.advanceMs(800);
+        run.policy.intervalMessageShown();
+        run.clock.advanceMs(500);
         outcome = run.policy.attempt(kName, kPassword, false);
         QCOMPARE(outcome.message + outcome.caption, refusal);
+        run.policy.intervalMessageShown();
         run.clock.advanceMs(1000);
         QCOMPARE(run.policy.attempt(kName, kWrong, false).message, QStringLiteral("您输入密码第2次错误!"));
         QCOMPARE(run.loginTimes(), 2); // refused presses never reached the row

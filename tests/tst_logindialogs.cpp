@@ -212,6 +212,35 @@ private slots:
         QCOMPARE(run.prompter.lastMessage(), QStringLiteral("您输入密码第1次错误!"));
     }
 
+    void intervalStartsAgainWhenItsMessageCloses()
+    {
+        TempWorkDir work;
+        Session run;
+        run.createAccount();
+        CLogin login(run.state, run.prompter);
+        login.show();
+        child<QLineEdit>(&login, "userNameEdit")->setText(QStringLiteral("ab"));
+        auto* password = child<QLineEdit>(&login, "passwordEdit");
+        auto* ok = child<QPushButton>(&login, "okButton");
+        password->setText(QStringLiteral("wrong-pw"));
+        ok->click();
+        QCOMPARE(run.prompter.lastMessage(), QStringLiteral("您输入密码第1次错误!"));
+
+        run.clock.advanceMs(600);
+        run.prompter.whileShowing = [&](const QString&) {
+            run.clock.advanceMs(800);
+        };
+        ok->click();
+        run.prompter.whileShowing = nullptr;
+        QVERIFY(run.prompter.lastMessage().startsWith(QStringLiteral("请勿在1秒内重复登录！")));
+        // 1.3 s after that press, but only 0.5 s after its message closed.
+        run.clock.advanceMs(500);
+        password->setText(QStringLiteral("pass1234"));
+        ok->click();
+        QVERIFY(run.prompter.lastMessage().startsWith(QStringLiteral("请勿在1秒内重复登录！")));
+        QCOMPARE(login.result(), 0);
+    }
+
     void selfDestructAndUnusablePolicyEndTheLogin()
     {
         TempWorkDir work;

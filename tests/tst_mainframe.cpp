@@ -25,6 +25,7 @@
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
+#include "support/ModalDriver.h"
 #include "support/TestSupport.h"
 #include "tree/CIndexView.h"
 #include "tree/TreeModel.h"
@@ -334,12 +335,44 @@ private slots:
         QCOMPARE(paneText(frame, "datePane"), QStringLiteral("当前时间: 2024-03-12"));
 
         // The profile command rebuilds the user pane from the account once its dialog returns.
-        session.state.user.userName = QStringLiteral("李四");
+        ModalDriver driver;
+        driver.expect("CUserDlg", [&](QWidget* dialog) {
+            session.state.user.userName = QStringLiteral("李四"); // as a change in the dialog leaves it
+            ModalDriver::click(dialog, "closeButton");
+        });
         action(frame, 6145)->trigger();
+        QVERIFY(driver.finished());
         QCOMPARE(paneText(frame, "userPane"), QStringLiteral("用户：李四"));
-
         QCOMPARE(frame.findChild<QLabel*>(QStringLiteral("summaryLabel"))->text(),
-                 QStringLiteral("当前用户：张三，上次登录时间：，上次退出时间：，总登录次数：0"));
+                 QStringLiteral("当前用户：李四，上次登录时间：，上次退出时间：，总登录次数：0"));
+    }
+
+    void toolCommandsOpenTheirDialogs_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QByteArray>("dialogClass");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("资料修改") << 6145 << QByteArray("CUserDlg") << "用户资料";
+        QTest::newRow("加密解密") << 6146 << QByteArray("CEnDeCrypt") << "加密解密";
+        QTest::newRow("首选项") << 6147 << QByteArray("CParamDlg") << "系统设置";
+    }
+
+    void toolCommandsOpenTheirDialogs()
+    {
+        QFETCH(int, command);
+        QFETCH(QByteArray, dialogClass);
+        QFETCH(QString, title);
+        Session session;
+        CMainFrame frame(session.state, session.prompter);
+        QString shown;
+        ModalDriver driver;
+        driver.expect(dialogClass.constData(), [&](QWidget* dialog) {
+            shown = dialog->windowTitle();
+            ModalDriver::click(dialog, "closeButton");
+        });
+        action(frame, command)->trigger();
+        QVERIFY(driver.finished());
+        QCOMPARE(shown, title);
     }
 
     void cancellingTheExitWritesNothing_data()

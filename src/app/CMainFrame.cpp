@@ -21,10 +21,13 @@
 #include <array>
 
 #include "app/AboutDialog.h"
+#include "app/CEnDeCrypt.h"
 #include "app/HelpWindow.h"
 #include "app/SessionEnd.h"
 #include "app/WindowPlacement.h"
 #include "records/CTivView.h"
+#include "security/CParamDlg.h"
+#include "security/CUserDlg.h"
 #include "state/AppState.h"
 #include "storage/FieldConversions.h"
 #include "tree/CIndexView.h"
@@ -215,7 +218,9 @@ void CMainFrame::createActions()
     profile->setIcon(icon(QStringLiteral("nav-profile")));
     connect(profile, &QAction::triggered, this, [this] {
         openProfileDialog();
-        refreshUserPane(); // the dialog may have renamed the user
+        // The dialog may have renamed the user: the status bar and the home page show the name.
+        refreshUserPane();
+        m_tivView->refreshSummary();
     });
     QAction* cipher =
         addCommand(Command::FileCipher, QStringLiteral("加密解密..."), QStringLiteral("用AES对文件加解密"));
@@ -491,8 +496,20 @@ void CMainFrame::activatePane(int step)
     pane->setFocus(Qt::OtherFocusReason);
 }
 
-void CMainFrame::openProfileDialog() {}
+void CMainFrame::openProfileDialog()
+{
+    CUserDlg dialog(m_state, m_prompter, this);
+    dialog.exec();
+}
 
-void CMainFrame::openFileCipherDialog() {}
+void CMainFrame::openFileCipherDialog()
+{
+    CEnDeCrypt dialog(m_state, m_prompter, this);
+    dialog.exec();
+}
 
-void CMainFrame::openSettingsDialog() {}
+void CMainFrame::openSettingsDialog()
+{
+    CParamDlg dialog(m_state, m_prompter, this);
+    dialog.exec();
+}

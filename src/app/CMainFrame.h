@@ -106,8 +106,7 @@ private:
     void showAbout();
     void activatePane(int step);
 
-    // These open the profile, file encryption and security settings dialogs, which are not part of
-    // the program yet; the commands stay available so the menus and bars keep their final shape.
+    // The tool dialogs, each modal; they report their own outcomes.
     void openProfileDialog();
     void openFileCipherDialog();
     void openSettingsDialog();

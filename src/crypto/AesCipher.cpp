@@ -203,10 +203,11 @@ void AesCipher::encryptTableBlock(const std::uint8_t in[16], std::uint8_t out[16
     storeBigEndian(last(s3, s0, s1, s2, rk[3]), out + 12);
 }
 
-void AesCipher::processTable(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const
+void AesCipher::processTable(const std::uint8_t* counterStart, const std::uint8_t* in, std::uint8_t* out,
+                             std::size_t length) const
 {
     std::uint8_t counter[16];
-    std::memcpy(counter, m_initialCounter.data(), 16);
+    std::memcpy(counter, counterStart, 16);
     std::uint8_t keyStream[16];
     for (; length >= 16; length -= 16, in += 16, out += 16) {
         encryptTableBlock(counter, keyStream);
@@ -224,12 +225,29 @@ void AesCipher::processTable(const std::uint8_t* in, std::uint8_t* out, std::siz
 
 void AesCipher::processBytes(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const
 {
-    if (in == nullptr || out == nullptr || !m_keySet || length == 0)
+    processBytesAt(0, in, out, length);
+}
+
+void AesCipher::processBytesAt(std::uint64_t offset, const std::uint8_t* in, std::uint8_t* out,
+                               std::size_t length) const
+{
+    if (in == nullptr || out == nullptr || !m_keySet || length == 0 || offset % BlockSize != 0)
         return;
+    // The counter of the block at the offset: the initial counter plus the block number, as 128-bit
+    // little-endian numbers.
+    std::uint8_t counter[16];
+    std::uint64_t add = offset / BlockSize;
+    unsigned carry = 0;
+    for (std::size_t i = 0; i < 16; ++i) {
+        const unsigned sum = m_initialCounter[i] + static_cast<unsigned>(add & 0xFF) + carry;
+        counter[i] = static_cast<std::uint8_t>(sum);
+        carry = sum >> 8;
+        add >>= 8;
+    }
     if (m_hardware)
-        AesNi::process(m_hardwareRoundKeys, m_initialCounter.data(), in, out, length);
+        AesNi::process(m_hardwareRoundKeys, counter, in, out, length);
     else
-        processTable(in, out, length);
+        processTable(counter, in, out, length);
 }
 
 void AesCipher::ProcessBlocks(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const

@@ -36,6 +36,11 @@ public:
     // that any length is accepted.
     void processBytes(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const;
 
+    // The same transform for the bytes that stand at the given offset of a longer stream, so a long input can
+    // be processed in pieces: pieces taken in turn give exactly what processBytes gives for the whole. The
+    // offset must be a multiple of 16; otherwise, and in the no-op cases above, nothing is written.
+    void processBytesAt(std::uint64_t offset, const std::uint8_t* in, std::uint8_t* out, std::size_t length) const;
+
     // Appends a length-marker block (n mod 16, or 16) after the zero-padded data and transforms the whole;
     // out must hold PaddedLength(n) bytes. Throws std::runtime_error("Allocating memory failed.").
     void EncryptPadded(const std::uint8_t* in, std::uint32_t n, std::uint8_t* out) const;
@@ -48,7 +53,8 @@ public:
     static bool hardwareAvailable();
 
 private:
-    void processTable(const std::uint8_t* in, std::uint8_t* out, std::size_t length) const;
+    void processTable(const std::uint8_t* counterStart, const std::uint8_t* in, std::uint8_t* out,
+                      std::size_t length) const;
     void encryptTableBlock(const std::uint8_t in[16], std::uint8_t out[16]) const;
 
     // Round keys as the standard defines them (words packed most significant byte first); room for the 15

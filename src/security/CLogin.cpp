@@ -140,6 +140,8 @@ void CLogin::onOk()
     const LoginPolicy::Outcome outcome =
         m_policy.attempt(m_userNameEdit->text(), m_passwordEdit->text(), m_rememberCheckBox->isChecked());
     showOutcome(outcome.message, outcome.caption);
+    if (outcome.withinInterval)
+        m_policy.intervalMessageShown();
     switch (outcome.result) {
     case LoginPolicy::Result::LoggedIn:
         accept();

@@ -83,11 +83,9 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
     const QDateTime now = m_state.clock.now();
     const double elapsed = static_cast<double>(m_state.lastAttemptTime.msecsTo(now)) / 1000.0;
     const QString interval = withoutSeal(m_state.settings.interval);
-    const bool tooSoon =
-        static_cast<double>(LeadingNumber::value(interval)) > elapsed && m_state.user.failureCount >= 1;
+    if (static_cast<double>(LeadingNumber::value(interval)) > elapsed && m_state.user.failureCount >= 1)
+        return {Result::Stay, intervalText(interval), SharedTexts::kProductCaption, true};
     m_state.lastAttemptTime = now;
-    if (tooSoon)
-        return {Result::Stay, intervalText(interval), SharedTexts::kProductCaption};
 
     const QString typedName = AccountText::StripUnsafe(typedNameText);
     const QString typedPassword = AccountText::StripUnsafe(typedPasswordText);
@@ -187,6 +185,11 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
         WindowStateFile::write(m_state.windowState, m_state.letters);
     }
     return outcome;
+}
+
+void LoginPolicy::intervalMessageShown()
+{
+    m_state.lastAttemptTime = m_state.clock.now();
 }
 
 void LoginPolicy::DestroyAllData()

@@ -31,6 +31,9 @@ public:
         Result result = Result::Stay;
         QString message; // empty: nothing to show
         QString caption;
+        // The attempt came within the interval: the interval starts again once the message has
+        // been shown (intervalMessageShown).
+        bool withinInterval = false;
     };
 
     explicit LoginPolicy(AppState& state);
@@ -43,6 +46,9 @@ public:
 
     // One press of "确定", with the texts of the two boxes as typed.
     Outcome attempt(const QString& typedName, const QString& typedPassword, bool remember);
+    // The interval message has been closed: the wait starts again from now, not from the press that
+    // brought the message up.
+    void intervalMessageShown();
 
     // Empties every table and marks the database file for deletion at exit.
     void DestroyAllData();

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "crypto/TextCipher.h"
+#include "state/AccountText.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 
@@ -38,6 +39,39 @@ void write(Recordset& policy, const SettingsRecord& values, const QString& syste
 {
     for (const auto& [column, member] : columns())
         policy.setField(column, TextCipher::EncryptText(systemKey, values.*member));
+}
+
+Choices choicesOf(const SettingsRecord& values)
+{
+    Choices choices;
+    choices.singleInstance = values.instance.startsWith(u'1');
+    choices.interval = AccountText::withoutSeal(values.interval);
+    choices.strongKey = values.aesRank.startsWith(u'2');
+    // Only a stored "0" turns destruction off; a value without a mode shows the master box alone.
+    const QString mode = values.sdRank.left(1);
+    choices.destroy = mode != u"0";
+    if (choices.destroy) {
+        choices.whenTampered = mode == u"1" || mode == u"3";
+        choices.afterFailures = mode == u"2" || mode == u"3";
+        if (choices.afterFailures)
+            choices.failureLimit = AccountText::withoutSeal(values.sdRank).mid(1);
+    }
+    return choices;
+}
+
+SettingsRecord withChoices(const SettingsRecord& values, const Choices& choices, const QString& seal)
+{
+    SettingsRecord result = values;
+    result.instance = QString(choices.singleInstance ? u'1' : u'0') + seal;
+    result.interval = choices.interval + seal;
+    result.aesRank = QString(choices.strongKey ? u'2' : u'1') + seal;
+    QString mode = QStringLiteral("0");
+    if (choices.destroy && choices.afterFailures)
+        mode = (choices.whenTampered ? QStringLiteral("3") : QStringLiteral("2")) + choices.failureLimit;
+    else if (choices.destroy && choices.whenTampered)
+        mode = QStringLiteral("1");
+    result.sdRank = mode + seal;
+    return result;
 }
 
 SettingsRecord defaults(const QString& seal)

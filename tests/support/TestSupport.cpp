@@ -58,5 +58,7 @@ Prompter::SaveChoice ScriptedPrompter::askSave(const QString& message)
 
 void ScriptedPrompter::showMessage(const QString& text, const QString& caption)
 {
+    if (whileShowing)
+        whileShowing(text);
     messages.push_back({text, caption});
 }

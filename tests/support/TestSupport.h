@@ -5,6 +5,7 @@
 #include <QTemporaryDir>
 
 #include <deque>
+#include <functional>
 #include <optional>
 
 #include "ui/Prompter.h"
@@ -45,6 +46,9 @@ public:
     std::deque<bool> confirmAnswers;
     std::deque<std::optional<QString>> textAnswers;
     std::deque<SaveChoice> saveAnswers; // when none is left: 取消, which loses nothing
+
+    // Runs while a message is shown, before it is recorded: what the user does while reading it.
+    std::function<void(const QString& text)> whileShowing;
 
     QStringList confirmations; // the messages of the confirm and askText calls
     QStringList saveQuestions;

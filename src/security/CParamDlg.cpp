@@ -1,0 +1,157 @@
+#include "security/CParamDlg.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+#include "security/SecuritySettings.h"
+#include "ui/DialogUnits.h"
+#include "ui/Prompter.h"
+#include "ui/Skin.h"
+
+namespace {
+
+QCheckBox* checkBox(const QString& text, const QString& objectName, QWidget* parent)
+{
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(objectName);
+    return box;
+}
+
+// Whole numbers only: the policy reads nothing else.
+QLineEdit* numberEdit(const QString& objectName, int width, QWidget* parent)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(objectName);
+    edit->setMaxLength(SecuritySettings::kMaxDigits);
+    edit->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("\\d{0,%1}").arg(SecuritySettings::kMaxDigits)), edit));
+    edit->setFixedWidth(width);
+    return edit;
+}
+
+} // namespace
+
+CParamDlg::CParamDlg(AppState& state, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), m_state(state), m_prompter(prompter)
+{
+    setWindowTitle(kTitle);
+    Skin::applyDialogSkin(this);
+    const DialogUnits du(font());
+
+    auto* group = new QGroupBox(QStringLiteral("安全设置"), this);
+    m_instanceCheckBox = checkBox(QStringLiteral("启用"), QStringLiteral("instanceCheckBox"), group);
+    m_intervalEdit = numberEdit(QStringLiteral("intervalEdit"), du.x(30), group);
+    m_strongKeyCheckBox = checkBox(QStringLiteral("启用"), QStringLiteral("strongKeyCheckBox"), group);
+    m_destroyCheckBox = checkBox(QStringLiteral("启用"), QStringLiteral("destroyCheckBox"), group);
+    m_failuresCheckBox = checkBox(QStringLiteral("连续登录失败"), QStringLiteral("failuresCheckBox"), group);
+    m_failureCountEdit = numberEdit(QStringLiteral("failureCountEdit"), du.x(30), group);
+    m_tamperCheckBox = checkBox(QStringLiteral("数据库记录被非法篡改后"), QStringLiteral("tamperCheckBox"), group);
+
+    auto* note = new QLabel(QStringLiteral("注：密钥遗失数据将无法恢复"), group);
+    note->setObjectName(QStringLiteral("noteLabel"));
+    QPalette notePalette = note->palette();
+    notePalette.setColor(QPalette::WindowText, Qt::red);
+    note->setPalette(notePalette);
+
+    const auto row = [](QWidget* first, QWidget* second = nullptr, QWidget* third = nullptr) {
+        auto* line = new QHBoxLayout;
+        line->setSpacing(4);
+        for (QWidget* widget : {first, second, third}) {
+            if (widget)
+                line->addWidget(widget);
+        }
+        line->addStretch();
+        return line;
+    };
+    auto* form = new QGridLayout(group);
+    form->setContentsMargins(du.x(10), du.y(10), du.x(10), du.y(8));
+    form->setHorizontalSpacing(du.x(4));
+    form->setVerticalSpacing(du.y(5));
+    int line = 0;
+    const auto addRow = [&](const QString& label, QLayout* fields) {
+        form->addWidget(new QLabel(label, group), line, 0, Qt::AlignRight | Qt::AlignVCenter);
+        form->addLayout(fields, line, 1);
+        ++line;
+    };
+    addRow(QStringLiteral("单一实例："), row(m_instanceCheckBox));
+    addRow(QStringLiteral("重登录间隔："), row(m_intervalEdit, new QLabel(QStringLiteral("秒"), group)));
+    addRow(QStringLiteral("加强密钥："), row(m_strongKeyCheckBox, note));
+    addRow(QStringLiteral("自动销毁数据："), row(m_destroyCheckBox));
+    form->addLayout(row(m_failuresCheckBox, m_failureCountEdit, new QLabel(QStringLiteral("次后"), group)), line++, 1);
+    form->addLayout(row(m_tamperCheckBox), line++, 1);
+    form->setColumnMinimumWidth(1, du.x(150));
+
+    m_saveButton = new QPushButton(QStringLiteral("保 存"), this);
+    m_saveButton->setObjectName(QStringLiteral("saveButton"));
+    m_saveButton->setMinimumSize(du.x(50), du.y(14));
+    m_saveButton->setDefault(true);
+    m_closeButton = new QPushButton(QStringLiteral("返 回"), this);
+    m_closeButton->setObjectName(QStringLiteral("closeButton"));
+    m_closeButton->setMinimumSize(du.x(50), du.y(14));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_saveButton);
+    buttons->addSpacing(du.x(12));
+    buttons->addWidget(m_closeButton);
+    buttons->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(du.x(10), du.y(8), du.x(10), du.y(8));
+    layout->setSpacing(du.y(8));
+    layout->addWidget(group);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(m_destroyCheckBox, &QCheckBox::clicked, this, &CParamDlg::enableRules);
+    connect(m_saveButton, &QPushButton::clicked, this, &CParamDlg::onSave);
+    connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);
+
+    fill(SecuritySettings(m_state).current());
+}
+
+void CParamDlg::fill(const PolicyRow::Choices& choices)
+{
+    m_instanceCheckBox->setChecked(choices.singleInstance);
+    m_intervalEdit->setText(choices.interval);
+    m_strongKeyCheckBox->setChecked(choices.strongKey);
+    m_destroyCheckBox->setChecked(choices.destroy);
+    m_failuresCheckBox->setChecked(choices.afterFailures);
+    m_failureCountEdit->setText(choices.failureLimit);
+    m_tamperCheckBox->setChecked(choices.whenTampered);
+    m_failuresCheckBox->setEnabled(choices.destroy);
+    m_tamperCheckBox->setEnabled(choices.destroy);
+    m_failureCountEdit->setEnabled(choices.destroy && choices.afterFailures);
+}
+
+PolicyRow::Choices CParamDlg::choices() const
+{
+    PolicyRow::Choices choices;
+    choices.singleInstance = m_instanceCheckBox->isChecked();
+    choices.interval = m_intervalEdit->text();
+    choices.strongKey = m_strongKeyCheckBox->isChecked();
+    choices.destroy = m_destroyCheckBox->isChecked();
+    choices.afterFailures = m_failuresCheckBox->isChecked();
+    choices.failureLimit = m_failureCountEdit->text();
+    choices.whenTampered = m_tamperCheckBox->isChecked();
+    return choices;
+}
+
+void CParamDlg::enableRules(bool enabled)
+{
+    m_failuresCheckBox->setEnabled(enabled);
+    m_failureCountEdit->setEnabled(enabled);
+    m_tamperCheckBox->setEnabled(enabled);
+}
+
+void CParamDlg::onSave()
+{
+    const SecuritySettings::Outcome outcome = SecuritySettings(m_state).save(choices());
+    m_prompter.showMessage(outcome.message, outcome.caption);
+}
