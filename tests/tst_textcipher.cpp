@@ -115,7 +115,7 @@ private slots:
         // What one cipher object gives under each key equals a fresh object's, whatever came before.
         AesCipher shared;
         const QString text = u"缓存的密钥 cached"_s;
-        for (const QString key : {u"甲"_s, u"甲"_s, u"乙"_s, QString(), u"PqqqLlllMmmmVvvv"_s, u"甲"_s})
+        for (const QString& key : {u"甲"_s, u"甲"_s, u"乙"_s, QString(), u"PqqqLlllMmmmVvvv"_s, u"甲"_s})
             QCOMPARE(EncryptText(shared, key, text), EncryptText(key, text));
     }
 
