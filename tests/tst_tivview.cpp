@@ -479,6 +479,9 @@ private slots:
         }
         const QString file = v.editor(ModuleKind::File)->toHtml();
         const QString diary = v.editor(ModuleKind::Dairy)->toHtml();
+        v.view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&v.view));
+        v.editor(ModuleKind::File)->setFocus(); // the editor goes, the keys go elsewhere
         v.switchTo(static_cast<ModuleKind>(module));
         QVERIFY(!v.find("formatBar")->isVisible());
 
@@ -494,6 +497,10 @@ private slots:
         closer.start(20);
         for (const QString& name : kBarControls.mid(2))
             v.find<QAbstractButton>(name)->click();
+        for (Qt::Key key : {Qt::Key_B, Qt::Key_I, Qt::Key_U}) {
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus ? focus : &v.view, key, Qt::ControlModifier);
+        }
         Q_EMIT v.find<QComboBox>("sizeCombo")->activated(15);
         Q_EMIT v.find<QComboBox>("fontCombo")->activated(0);
         QCOMPARE(dialogs, 0);

@@ -1,6 +1,7 @@
 #include "records/CTivView.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -266,8 +267,20 @@ void CTivView::applyLayout()
 {
     updateFormatBar();
     m_summaryLabel->setVisible(m_laidOut == ModuleKind::None);
-    for (ModuleKind module : kAllModules)
-        m_modulePanels[moduleIndex(module)]->setVisible(module == m_laidOut);
+    // The new panel shows before the others hide, so the focus of a hidden control can move on to it.
+    for (ModuleKind module : kAllModules) {
+        if (module == m_laidOut)
+            m_modulePanels[moduleIndex(module)]->show();
+    }
+    for (ModuleKind module : kAllModules) {
+        if (module != m_laidOut)
+            m_modulePanels[moduleIndex(module)]->hide();
+    }
+    // A hidden control must not keep the focus: keys typed into an editor no one sees would change a body
+    // unseen, Ctrl+B in the password box included.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && isAncestorOf(focus) && !focus->isVisible())
+        focus->clearFocus();
     if (m_laidOut == ModuleKind::Dairy)
         fitWeatherDropDown();
     arrange(size());
