@@ -1,5 +1,6 @@
 // The character formatting commands of the body editors, on documents without a window: the reference
 // character, the target, the whole format, size and face alone, and the font dialog's conversion.
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -251,7 +252,7 @@ private slots:
 
         const QFont offered = dialogFont(reference);
         QVERIFY(offered.bold() && offered.italic() && offered.underline() && offered.strikeOut());
-        QCOMPARE(offered.family(), QStringLiteral("A Face Not Installed"));
+        QCOMPARE(offered.family(), QFontInfo(offered).family()); // the face the text is drawn in
         // What the dialog shows of it: the sizes it lists, and a face it has for the one it lacks.
         QFont shown = offered;
         shown.setFamily(QStringLiteral("Installed Face"));

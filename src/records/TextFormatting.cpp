@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QTextBoundaryFinder>
 #include <QTextCursor>
@@ -231,7 +233,12 @@ void setEffect(QTextCharFormat& format, Effect effect, bool on)
 
 QFont dialogFont(const QTextCharFormat& reference)
 {
-    QFont font(faceOf(reference));
+    QFont font;
+    font.setFamilies(reference.fontFamilies().toStringList());
+    // The dialog lists the faces of this machine only; for a face it lacks it is offered the face the text is
+    // drawn in, not whichever face stands first in its list.
+    if (!QFontDatabase::hasFamily(faceOf(reference)))
+        font.setFamily(QFontInfo(font).family());
     font.setPointSize(std::max(1, qRound(reference.fontPointSize())));
     font.setWeight(hasEffect(reference, Effect::Bold) ? QFont::Bold : QFont::Normal);
     font.setItalic(reference.fontItalic());

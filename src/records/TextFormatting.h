@@ -51,7 +51,8 @@ QStringList faceWithFallbacks(const QString& face, const QTextDocument& document
 QString faceOf(const QTextCharFormat& format);
 
 // The font the font dialog starts from, built from the reference character's attributes. The dialog offers
-// whole points, so a size such as 10.5 is offered as 10 or 11.
+// whole points, so a size such as 10.5 is offered as 10 or 11, and the faces of this machine: a face it lacks is
+// offered as the face the text is drawn in.
 QFont dialogFont(const QTextCharFormat& reference);
 // The attributes to apply when the dialog, which showed `shown` on opening, was closed with `chosen`: its face,
 // size and effects, and the reference's colour (the dialog chooses none). A face, size or effect left as the
