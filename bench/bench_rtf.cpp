@@ -1,12 +1,17 @@
-// The RTF writer and reader on a rich-text body of about 1 MB of RTF.
+// The RTF writer and reader on a rich-text body of about 1 MB of RTF, and the editor's clipboard on it: a copy of
+// the whole body (made at every step of a selection) and a paste of it (written and read once more on the way in).
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 #include <QGuiApplication>
+#include <QMimeData>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include "records/RichClipboard.h"
 #include "records/RtfReader.h"
 #include "records/RtfWriter.h"
 #include "SampleBody.h"
@@ -53,6 +58,33 @@ void BM_RtfRead(benchmark::State& state)
     state.SetBytesProcessed(state.iterations() * rtf.size());
 }
 BENCHMARK(BM_RtfRead)->Unit(benchmark::kMillisecond);
+
+void BM_CopyWholeBody(benchmark::State& state)
+{
+    QTextDocument& document = const_cast<QTextDocument&>(sampleDocument());
+    QTextCursor selection(&document);
+    selection.select(QTextCursor::Document);
+    for (auto _ : state) {
+        const std::unique_ptr<QMimeData> data(RichClipboard::mimeData(selection));
+        benchmark::DoNotOptimize(data.get());
+    }
+    state.SetBytesProcessed(state.iterations() * sampleRtf().size());
+}
+BENCHMARK(BM_CopyWholeBody)->Unit(benchmark::kMillisecond);
+
+void BM_PasteWholeBody(benchmark::State& state)
+{
+    QMimeData data;
+    data.setData(RichClipboard::kRtfFormat, sampleRtf());
+    for (auto _ : state) {
+        QTextDocument document;
+        QTextCursor cursor(&document);
+        const bool pasted = RichClipboard::paste(data, cursor);
+        benchmark::DoNotOptimize(pasted);
+    }
+    state.SetBytesProcessed(state.iterations() * sampleRtf().size());
+}
+BENCHMARK(BM_PasteWholeBody)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -276,6 +276,8 @@ FORMAT = {
     "fmt-paste": f'<rect x="2.5" y="2.5" width="10" height="12" rx="1" fill="{GOLD}" {STROKE}/>\n'
     + f'<rect x="5" y="1.5" width="5" height="2.5" rx="0.8" fill="{SILVER}" {STROKE}/>\n'
     + page(6.5, 6.5, 8, 8.5, fold=2.5) + lines(8.5, 11.5, (10.5, 12.5)),
+    # The bar's controls that do not fit its width.
+    "fmt-more": stroke_path("M3.5 4 L7.5 8 L3.5 12 M8.5 4 L12.5 8 L8.5 12", INK, 1.6),
 }
 
 

@@ -1,6 +1,7 @@
 #include "records/CTivView.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
@@ -35,6 +36,7 @@ constexpr int kSmallestHeight = 30;
 // Between the summary and the editor of the documents and the diary.
 constexpr int kFormatBarTop = 84;
 constexpr int kFormatBarHeight = 24;
+constexpr int kFormatBarMargin = 3; // the bar is this much narrower than the view
 constexpr int kEditorTop = 109;
 
 constexpr QRect kDateGeometry{1, 3, 95, 25};
@@ -108,6 +110,8 @@ CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
     // Shared by the documents and the diary, above both panels.
     m_formatBar = new FormatBar(this);
     m_formatBar->hide();
+    // Narrower, the bar's two lists and its overflow button would run into each other.
+    setMinimumWidth(std::max(minimumWidth(), m_formatBar->minimumSizeHint().width() + kFormatBarMargin));
 
     setWhatsThis(QStringLiteral("编辑区：显示并编辑在文件夹树中选中的记录；首页显示帐户的登录信息。"));
 }
@@ -263,8 +267,20 @@ void CTivView::applyLayout()
 {
     updateFormatBar();
     m_summaryLabel->setVisible(m_laidOut == ModuleKind::None);
-    for (ModuleKind module : kAllModules)
-        m_modulePanels[moduleIndex(module)]->setVisible(module == m_laidOut);
+    // The new panel shows before the others hide, so the focus of a hidden control can move on to it.
+    for (ModuleKind module : kAllModules) {
+        if (module == m_laidOut)
+            m_modulePanels[moduleIndex(module)]->show();
+    }
+    for (ModuleKind module : kAllModules) {
+        if (module != m_laidOut)
+            m_modulePanels[moduleIndex(module)]->hide();
+    }
+    // A hidden control must not keep the focus: keys typed into an editor no one sees would change a body
+    // unseen, Ctrl+B in the password box included.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && isAncestorOf(focus) && !focus->isVisible())
+        focus->clearFocus();
     if (m_laidOut == ModuleKind::Dairy)
         fitWeatherDropDown();
     arrange(size());
@@ -286,7 +302,7 @@ void CTivView::arrange(const QSize& size)
     m_summaryLabel->setGeometry(10, 20, w - 20, 80);
     for (QWidget* panel : m_modulePanels)
         panel->setGeometry(0, 0, w, h);
-    m_formatBar->setGeometry(1, kFormatBarTop, w - 3, kFormatBarHeight);
+    m_formatBar->setGeometry(1, kFormatBarTop, w - kFormatBarMargin, kFormatBarHeight);
 
     m_file.caption->setGeometry(1, 2, w - 2, 29);
     m_file.summaryLabel->setGeometry(1, 33, 50, 25);
@@ -402,6 +418,8 @@ bool CTivView::showBody(CMyRichEdit* editor, const QByteArray& body)
         editor->clear();
     editor->setReadOnly(!readable);
     editor->setPlaceholderText(readable ? QString() : kUnreadableBodyText);
+    // A record opens at its beginning, and the formatting bar shows the format there.
+    editor->moveCursor(QTextCursor::Start);
     document->setUndoRedoEnabled(true);
     document->setModified(false);
     return readable;

@@ -7,17 +7,23 @@
 #include <QWidget>
 
 #include <array>
+#include <vector>
+
+#include "records/TextFormatting.h"
 
 class QButtonGroup;
 class QComboBox;
 class QMenu;
-class QTextCharFormat;
-class QTextEdit;
 class QToolButton;
+class CMyRichEdit;
 
 // The bar above the rich-text editors: font face and size, bold, italic and underline, paragraph
 // alignment, colour, the font dialog and the edit commands. Every command acts on the editor set with
 // setEditor() and gives it the focus back; without an editor the commands do nothing.
+//
+// The bar shows the format at the editor's caret: the face, size and effects of the reference character and
+// the alignment of its paragraph, after every caret move, selection and change. Its controls keep their size;
+// those that do not fit its width move, from the last one on, into the menu of an overflow button.
 class FormatBar final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(FormatBar)
@@ -25,8 +31,8 @@ class FormatBar final : public QWidget {
 public:
     explicit FormatBar(QWidget* parent = nullptr);
 
-    void setEditor(QTextEdit* editor);
-    QTextEdit* editor() const { return m_editor; }
+    void setEditor(CMyRichEdit* editor);
+    CMyRichEdit* editor() const { return m_editor; }
 
     // An entry of the colour menu; the automatic colour has none of its own.
     struct MenuColour {
@@ -45,28 +51,46 @@ public:
     static constexpr int kPresetSizeIndex = 4;
     static inline const QString kPresetFace = QStringLiteral("幼圆");
 
+    // Every control in one row, and the least width that still shows the two lists and the overflow button.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
-    QToolButton* addButton(const char* name, const char* icon, const QString& toolTip, bool checkable);
+    QToolButton* addButton(const char* name, const char* icon, const QString& toolTip, bool checkable,
+                           bool startsGroup = false);
+    void addControl(QWidget* control, bool startsGroup);
     void fillFontList();
+    void arrange();
+    void fillOverflowMenu();
 
-    QTextCharFormat referenceFormat() const;
-    // Applies the format to the selection, else to the word at the caret, else to what is typed next.
-    void mergeOnWordOrSelection(const QTextCharFormat& format);
-    void setEffect(void (QTextCharFormat::*set)(bool), bool on);
-    void setBold(bool on);
+    void showFormatAtCaret();
+    void showFace(const QString& face);
+    void showSize(double points);
+    void showAlignment(Qt::Alignment alignment);
+
+    void setEffect(TextFormatting::Effect effect, bool on);
     void setAlignment(Qt::Alignment alignment);
-    void applyFace(const QString& face);
-    void applySize(const QString& text);
     void showColourMenu();
-    void applyColour(const QColor& colour);
-    void openFontDialog();
-    void runEditCommand(void (QTextEdit::*command)());
-    void giveFocusBack();
+    void runEditCommand(void (CMyRichEdit::*command)());
 
-    QPointer<QTextEdit> m_editor;
+    QPointer<CMyRichEdit> m_editor;
     QComboBox* m_fontCombo;
     QComboBox* m_sizeCombo;
+    std::array<QToolButton*, 3> m_effectButtons{}; // bold, italic, underline
     QToolButton* m_colorButton = nullptr;
     QButtonGroup* m_alignGroup;
     QMenu* m_colourMenu;
+    QToolButton* m_overflowButton;
+    QMenu* m_overflowMenu;
+
+    // The controls in their order, and whether each starts a group (a wider gap before it).
+    struct Control {
+        QWidget* widget;
+        bool startsGroup;
+    };
+    std::vector<Control> m_controls;
+    QString m_shownFace;
 };
