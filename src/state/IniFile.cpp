@@ -22,7 +22,8 @@ void IniFile::load(const QString& path)
     const QList<QByteArray> lines = file.readAll().split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QByteArray line = lines[i];
-        if (line.endsWith('\r'))
+        // All of a line's carriage returns belong to its end: one kept would be lost at the next save.
+        while (line.endsWith('\r'))
             line.chop(1);
         if (i == lines.size() - 1 && line.isEmpty())
             break; // the end of the last line
