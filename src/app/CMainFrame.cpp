@@ -85,7 +85,7 @@ CMainFrame::CMainFrame(AppState& state, Prompter& prompter, QWidget* parent)
     connect(m_indexView, &CIndexView::recordSelected, m_tivView, &CTivView::loadRecord);
     connect(m_indexView, &CIndexView::recordDeleted, m_tivView, &CTivView::discardChanges);
     connect(m_indexView, &CIndexView::captionRenamed, m_tivView, &CTivView::captionRenamed);
-    connect(m_tivView, &CTivView::recordSaved, m_indexView, &CIndexView::renameNode);
+    connect(m_tivView, &CTivView::recordSaved, m_indexView, &CIndexView::showSavedNode);
     m_indexView->initialUpdate();
     m_tivView->initialUpdate();
 

@@ -515,7 +515,7 @@ bool CTivView::saveRecord(ModuleKind module)
         return false;
     m_loaded[moduleIndex(module)].values = outcome.values;
     markSaved(module);
-    Q_EMIT recordSaved(module, outcome.values.id, outcome.values.caption);
+    Q_EMIT recordSaved(module, outcome.values.id, outcome.values.caption, outcome.values.rank != 0);
     return true;
 }
 
