@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "app/WindowPlacement.h"
+#include "state/IniFile.h"
 #include "state/LeadingNumber.h"
 #include "state/RandomLetters.h"
 #include "state/WindowStateFile.h"
@@ -131,6 +132,32 @@ private slots:
         QCOMPARE(again.fileStart, 7);
         QCOMPARE(again.top, 40);
         QCOMPARE(again.width, 800);
+    }
+
+    void fileLargerThanTheBoundReadsAsAbsent_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<int>("width");
+        QTest::newRow("at the bound") << IniFile::kMaxFileBytes << 800;
+        QTest::newRow("one byte over") << IniFile::kMaxFileBytes + 1 << 0;
+    }
+
+    void fileLargerThanTheBoundReadsAsAbsent()
+    {
+        QFETCH(qint64, size);
+        QFETCH(int, width);
+        TempWorkDir work(false);
+        QByteArray bytes = "[Setting]\nWidth=800\n;";
+        bytes += QByteArray(size - bytes.size() - 1, 'x') + '\n';
+        writeFile(bytes);
+        const WindowStateRecord record = WindowStateFile::read();
+        QCOMPARE(record.width, width);
+        if (width == 0) {
+            // Nor is it carried along: the next write replaces it.
+            FixedLetters letters(QStringLiteral("ab"));
+            QVERIFY(WindowStateFile::write(record, letters));
+            QVERIFY(fileBytes().size() < 200);
+        }
     }
 
     void pathFollowsTheWorkingDirectory()

@@ -1,6 +1,7 @@
 #include "state/IniFile.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace {
@@ -16,10 +17,16 @@ void IniFile::load(const QString& path)
 {
     m_sections.clear();
     m_sections.push_back({});
+    // A pipe or a device would block the read or never end it.
+    if (!QFileInfo(path).isFile())
+        return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes)
+        return;
+    const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QByteArray line = lines[i];
         if (line.endsWith('\r'))
