@@ -160,6 +160,25 @@ private slots:
         }
     }
 
+    void writeRemovesTemporariesThatAnInterruptedWriteLeft()
+    {
+        TempWorkDir work(false);
+        const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
+        const QStringList kept = {QStringLiteral("tiv.ini.Fr3shA"), QStringLiteral("tiv.ini.backup"),
+                                  QStringLiteral("tiv.ini.x7Qa9"), QStringLiteral("my.ini.x7Qa9Z")};
+        for (const QString& name : kept + QStringList{QStringLiteral("tiv.ini.x7Qa9Z")}) {
+            QFile file(work.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (name != kept.front())
+                QVERIFY(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
+        }
+        FixedLetters letters(QStringLiteral("ab"));
+        QVERIFY(WindowStateFile::write(WindowStateRecord(), letters));
+        QStringList expected = kept + QStringList{QStringLiteral("tiv.ini")};
+        expected.sort();
+        QCOMPARE(QDir(work.path()).entryList(QDir::Files, QDir::Name), expected);
+    }
+
     void pathFollowsTheWorkingDirectory()
     {
         TempWorkDir first(false);
