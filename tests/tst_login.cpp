@@ -535,6 +535,44 @@ private slots:
         QVERIFY(QFile::exists(QStringLiteral("tiv.ini")));
     }
 
+    void rememberedNameThatIsNoStoredFormIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("shown"); // empty: the box stays empty
+        const QString key = SystemKey::build();
+        const QString seal = QStringLiteral("ABCD-1234");
+        const auto stored = [&](const QString& salted) {
+            return TextCipher::EncryptText(key, salted + seal);
+        };
+        WindowStateRecord remembered;
+        FixedLetters letters(QStringLiteral("qpr"));
+        QVERIFY(RememberedName::remember(remembered, QStringLiteral("张三"), seal, key, letters));
+        // "p张q三r" with the second byte of 三 (C8 FD) decrypting to "0": C8 30 is no code page 936 text.
+        QByteArray outsideTheCodePage = remembered.loginName;
+        outsideTheCodePage[5] = static_cast<char>(outsideTheCodePage[5] ^ '\xfd' ^ '0');
+
+        QTest::newRow("as remembered") << remembered.loginName << QStringLiteral("张三");
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("typed in by hand") << QByteArray("zhangsan") << QString();
+        QTest::newRow("outside the code page") << outsideTheCodePage << QString();
+        QTest::newRow("salt letter out of place") << stored(QStringLiteral("z张q三r")) << QString();
+        QTest::newRow("control character") << stored(QStringLiteral("p张q\t三r")) << QString();
+        QTest::newRow("character the login strips") << stored(QStringLiteral("p张q:三r")) << QString();
+        QTest::newRow("too short for a name") << stored(QStringLiteral("pqr")) << QString();
+        QTest::newRow("shorter than a seal") << TextCipher::EncryptText(key, QStringLiteral("pqr")) << QString();
+    }
+
+    void rememberedNameThatIsNoStoredFormIsDropped()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, shown);
+        WindowStateRecord record;
+        record.saveName = WindowStateRecord::kYes;
+        record.loginName = stored;
+        const std::optional<QString> recalled = RememberedName::recall(record, SystemKey::build());
+        QCOMPARE(recalled, shown.isEmpty() ? std::nullopt : std::optional<QString>(shown));
+    }
+
     void rememberedNameKeepsClearOfLineBreaks()
     {
         const QString seal = QStringLiteral("ABCD-1234");
