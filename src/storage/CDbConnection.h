@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "storage/DbError.h"
 #include "storage/FieldValue.h"
 
 struct sqlite3;
@@ -53,6 +54,9 @@ public:
 
     sqlite3* handle() const { return m_handle ? m_handle->db : nullptr; }
     QString errorMessage() const;
+    // Why the last open or OpenRecordset that failed on this connection failed, for the message that
+    // says what the user can do about it.
+    DbError::Cause lastFailure() const { return m_lastFailure; }
 
     // What the connection string names: the file (resolved against the working directory, whatever
     // the letter case of its spelling) and the password.
@@ -70,4 +74,5 @@ public:
 
 private:
     std::shared_ptr<ConnectionHandle> m_handle;
+    DbError::Cause m_lastFailure = DbError::Cause::Unknown;
 };
