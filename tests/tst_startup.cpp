@@ -15,6 +15,7 @@
 #include "crypto/TextCipher.h"
 #include "state/AppState.h"
 #include "state/RandomLetters.h"
+#include "state/SharedTexts.h"
 #include "state/SystemKey.h"
 #include "storage/Clock.h"
 #include "storage/FieldConversions.h"
@@ -47,6 +48,12 @@ void addArticles(int count)
     QVERIFY(db.openFile(Schema::kDatabasePath, kPassword));
     for (int i = 0; i < count; ++i)
         db.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (?)"), {i});
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void setModified(const QString& path, const QDateTime& when)
@@ -180,6 +187,75 @@ private slots:
             Startup::finish(state, lock);
         }
         QVERIFY(QFile::exists(Schema::kDatabasePath)); // nothing destroyed, nothing deleted
+    }
+
+    void startTellsWhyTheDatabaseTakesNoWrites_data()
+    {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("message"); // empty: start-up goes on
+        // Each condition gives the SQLite result code its real counterpart gives (a file without write
+        // permission or on a read-only mount, a folder that takes no new file, a full disk, another
+        // program in a write), also where the tests run as root, whom permissions do not stop.
+        QTest::newRow("writable") << ""
+                                  << "";
+        QTest::newRow("read-only file") << "PRAGMA query_only = 1" << SharedTexts::kReadOnlyFileText;
+        QTest::newRow("no journal beside the file") << "journal" << SharedTexts::kReadOnlyFolderText;
+        QTest::newRow("disk full") << "PRAGMA max_page_count = 1" << SharedTexts::kDiskFullText;
+        QTest::newRow("another program writes") << "lock" << SharedTexts::kDatabaseBusyText;
+    }
+
+    void startTellsWhyTheDatabaseTakesNoWrites()
+    {
+        QFETCH(QString, condition);
+        QFETCH(QString, message);
+        TempWorkDir work;
+        const QByteArray before = fileBytes(Schema::kDatabasePath);
+        SystemClock clock;
+        SystemRandomLetters letters;
+        AppState state(clock, letters);
+        ScriptedPrompter prompter;
+        QVERIFY(Startup::openConnections(state, prompter));
+        CDbConnection other;
+        if (condition == QLatin1String("journal")) {
+            // Where the journal must go, a link into a folder that does not exist.
+            QVERIFY(QFile::link(QStringLiteral("missing/journal"), QStringLiteral("data/tiv.dat-journal")));
+        } else if (condition == QLatin1String("lock")) {
+            QVERIFY(other.openFile(Schema::kDatabasePath, kPassword));
+            other.execute(QStringLiteral("BEGIN IMMEDIATE"));
+            state.mainConnection.execute(QStringLiteral("PRAGMA busy_timeout = 0"));
+        } else if (!condition.isEmpty()) {
+            state.mainConnection.execute(condition);
+        }
+        QCOMPARE(Startup::checkWritable(state, prompter), message.isEmpty());
+        QCOMPARE(prompter.lastMessage(), message);
+        if (!message.isEmpty())
+            QCOMPARE(prompter.lastCaption(), QStringLiteral("Tiv"));
+        // The probe leaves nothing behind, whatever its outcome.
+        QCOMPARE(fileBytes(Schema::kDatabasePath), before);
+        QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList{QStringLiteral("tiv.dat")});
+    }
+
+    void lockedDatabaseIsToldApartFromADamagedOne()
+    {
+        TempWorkDir work;
+        CDbConnection other;
+        QVERIFY(other.openFile(Schema::kDatabasePath, kPassword));
+        other.execute(QStringLiteral("BEGIN EXCLUSIVE"));
+        SystemClock clock;
+        SystemRandomLetters letters;
+        AppState state(clock, letters);
+        ScriptedPrompter prompter;
+        QVERIFY(!Startup::openConnections(state, prompter)); // after the connection's wait for the lock
+        QCOMPARE(prompter.lastMessage(), SharedTexts::kDatabaseBusyText);
+        other.execute(QStringLiteral("ROLLBACK"));
+
+        QFile file(Schema::kDatabasePath);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(100));
+        file.write(QByteArray(100, 'x'));
+        file.close();
+        QVERIFY(!Startup::openConnections(state, prompter));
+        QCOMPARE(prompter.lastMessage(), CDbConnection::kOpenFailedText);
     }
 
     void exitAfterSelfDestructDeletesTheFileAndTheNextStartFails()

@@ -20,6 +20,10 @@ inline const QString kAlreadyRunningText =
 bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter);
 
 bool openConnections(AppState& state, Prompter& prompter);
+// Tries a write that is rolled back: the login and every command after it write, so a database that
+// cannot be written (read-only, a full disk, another program's lock) is told of before the user types
+// a password that the login would then refuse for the wrong reason.
+bool checkWritable(AppState& state, Prompter& prompter);
 // Reads and decrypts the policy row; an empty table leaves the first-run values.
 bool loadPolicy(AppState& state, Prompter& prompter);
 bool takeInstanceLock(const AppState& state, InstanceLock& lock, Prompter& prompter);
