@@ -554,7 +554,7 @@ private slots:
         run.firstRun();
         CDbConnection other;
         if (condition == QLatin1String("lock")) {
-            QVERIFY(other.openFile(Schema::kDatabasePath, kDatabasePassword));
+            QVERIFY(other.openFile(Schema::databasePath(), kDatabasePassword));
             other.execute(QStringLiteral("BEGIN IMMEDIATE"));
             run.state.mainConnection.execute(QStringLiteral("PRAGMA busy_timeout = 0"));
         } else {

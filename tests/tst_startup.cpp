@@ -45,7 +45,7 @@ int articleCount(const QString& path)
 void addArticles(int count)
 {
     CDbConnection db;
-    QVERIFY(db.openFile(Schema::kDatabasePath, kPassword));
+    QVERIFY(db.openFile(Schema::databasePath(), kPassword));
     for (int i = 0; i < count; ++i)
         db.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (?)"), {i});
 }
@@ -125,7 +125,7 @@ private slots:
         const pid_t child = fork();
         if (child == 0) {
             CDbConnection db;
-            if (!db.openFile(Schema::kDatabasePath, kPassword))
+            if (!db.openFile(Schema::databasePath(), kPassword))
                 _exit(2);
             db.execute(QStringLiteral("PRAGMA cache_size=8"));
             db.execute(QStringLiteral("BEGIN"));
@@ -186,7 +186,7 @@ private slots:
             InstanceLock lock;
             Startup::finish(state, lock);
         }
-        QVERIFY(QFile::exists(Schema::kDatabasePath)); // nothing destroyed, nothing deleted
+        QVERIFY(QFile::exists(Schema::databasePath())); // nothing destroyed, nothing deleted
     }
 
     void startTellsWhyTheDatabaseTakesNoWrites_data()
@@ -209,7 +209,7 @@ private slots:
         QFETCH(QString, condition);
         QFETCH(QString, message);
         TempWorkDir work;
-        const QByteArray before = fileBytes(Schema::kDatabasePath);
+        const QByteArray before = fileBytes(Schema::databasePath());
         SystemClock clock;
         SystemRandomLetters letters;
         AppState state(clock, letters);
@@ -220,7 +220,7 @@ private slots:
             // Where the journal must go, a link into a folder that does not exist.
             QVERIFY(QFile::link(QStringLiteral("missing/journal"), QStringLiteral("data/tiv.dat-journal")));
         } else if (condition == QLatin1String("lock")) {
-            QVERIFY(other.openFile(Schema::kDatabasePath, kPassword));
+            QVERIFY(other.openFile(Schema::databasePath(), kPassword));
             other.execute(QStringLiteral("BEGIN IMMEDIATE"));
             state.mainConnection.execute(QStringLiteral("PRAGMA busy_timeout = 0"));
         } else if (!condition.isEmpty()) {
@@ -231,7 +231,7 @@ private slots:
         if (!message.isEmpty())
             QCOMPARE(prompter.lastCaption(), QStringLiteral("Tiv"));
         // The probe leaves nothing behind, whatever its outcome.
-        QCOMPARE(fileBytes(Schema::kDatabasePath), before);
+        QCOMPARE(fileBytes(Schema::databasePath()), before);
         QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList{QStringLiteral("tiv.dat")});
     }
 
@@ -239,7 +239,7 @@ private slots:
     {
         TempWorkDir work;
         CDbConnection other;
-        QVERIFY(other.openFile(Schema::kDatabasePath, kPassword));
+        QVERIFY(other.openFile(Schema::databasePath(), kPassword));
         other.execute(QStringLiteral("BEGIN EXCLUSIVE"));
         SystemClock clock;
         SystemRandomLetters letters;
@@ -249,7 +249,7 @@ private slots:
         QCOMPARE(prompter.lastMessage(), SharedTexts::kDatabaseBusyText);
         other.execute(QStringLiteral("ROLLBACK"));
 
-        QFile file(Schema::kDatabasePath);
+        QFile file(Schema::databasePath());
         QVERIFY(file.open(QIODevice::ReadWrite));
         QVERIFY(file.seek(100));
         file.write(QByteArray(100, 'x'));
@@ -261,13 +261,16 @@ private slots:
     void exitAfterSelfDestructDeletesTheFileAndTheNextStartFails()
     {
         TempWorkDir work;
+        // The connections take data/TIV.DAT for data/tiv.dat; the backup and the deletion must reach it too.
+        QVERIFY(QDir().rename(QStringLiteral("data/tiv.dat"), QStringLiteral("data/TIV.DAT")));
+        FixedClock clock(at(2026, 12, 12));
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
         ScriptedPrompter prompter;
-        SystemClock clock;
         SystemRandomLetters letters;
         {
             AppState state(clock, letters);
             QVERIFY(Startup::openConnections(state, prompter));
-            QFile journal(QStringLiteral("data/tiv.dat-journal"));
+            QFile journal(QStringLiteral("data/TIV.DAT-journal"));
             QVERIFY(journal.open(QIODevice::WriteOnly));
             journal.close();
             state.dataDestroyed = true;
@@ -275,14 +278,13 @@ private slots:
             Startup::finish(state, lock);
             QVERIFY(!state.mainConnection.isOpen());
         }
-        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat")));
-        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat-journal")));
+        QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList());
+        QVERIFY(QFile::exists(DatedBackup::backupPath(QDate(2026, 12, 12))));
 
         AppState next(clock, letters);
         QVERIFY(!Startup::openConnections(next, prompter));
         QCOMPARE(prompter.messages.size(), std::size_t(1)); // stops at the first connection
         QCOMPARE(prompter.lastMessage(), QStringLiteral("程序初始化失败，请确认程序完整性！"));
-        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat")));
     }
 
     void secondProcessIsRefusedUntilTheFirstDies()

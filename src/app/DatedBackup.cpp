@@ -24,7 +24,8 @@ bool copyConsistently(const QString& target, const QDateTime& now)
 {
     CDbConnection source;
     const QString password = CDbConnection::parseConnectionString(Schema::kConnectionString).password;
-    if (!source.openFile(Schema::kDatabasePath, password))
+    const QString database = Schema::databasePath();
+    if (!source.openFile(database, password))
         return false;
     const QString partial = target + QStringLiteral(".part");
     bool copied = false;
@@ -32,7 +33,7 @@ bool copyConsistently(const QString& target, const QDateTime& now)
         source.execute(QStringLiteral("BEGIN"));
         source.execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         QFile::remove(partial);
-        copied = QFile::copy(Schema::kDatabasePath, partial);
+        copied = QFile::copy(database, partial);
         // The copy is stamped with the moment it was made, which later starts compare with today.
         QFile stamp(partial);
         copied =

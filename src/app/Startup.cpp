@@ -101,12 +101,16 @@ bool takeInstanceLock(const AppState& state, InstanceLock& lock, Prompter& promp
 void finish(AppState& state, InstanceLock& lock)
 {
     lock.release();
+    // The file the connections opened, in whatever letter case its name has on disk.
+    const QString database = state.mainConnection.filePath();
     state.mainConnection.CloseConnection();
     for (ModuleKind module : kAllModules)
         state.moduleConnection(module).CloseConnection();
     if (state.dataDestroyed) {
-        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-            QFile::remove(Schema::kDatabasePath + QString::fromLatin1(suffix));
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+            if (!database.isEmpty())
+                QFile::remove(database + QString::fromLatin1(suffix));
+        }
     }
 }
 

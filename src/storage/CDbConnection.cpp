@@ -190,6 +190,7 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
         return report(message, cause);
     }
     m_handle = std::make_shared<ConnectionHandle>();
+    m_filePath = path;
     m_handle->db = db;
     m_handle->database = std::shared_ptr<sqlite3>(db, [](sqlite3* handle) { sqlite3_close_v2(handle); });
     return true;
@@ -211,6 +212,7 @@ bool CDbConnection::ShareConnection(const CDbConnection& open)
     if (!open.isOpen())
         return false;
     m_handle = std::make_shared<ConnectionHandle>(*open.m_handle);
+    m_filePath = open.m_filePath;
     return true;
 }
 

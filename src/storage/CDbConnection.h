@@ -37,6 +37,8 @@ public:
     // Closes the connection; the recordsets opened on it can no longer be used.
     bool CloseConnection();
     bool isOpen() const { return m_handle != nullptr; }
+    // The file the connection opened last (kept after it closes), as found on disk.
+    const QString& filePath() const { return m_filePath; }
 
     // Gives the recordset a fresh, unopened cursor.
     static bool NewRecordset(Recordset& recordset);
@@ -74,5 +76,6 @@ public:
 
 private:
     std::shared_ptr<ConnectionHandle> m_handle;
+    QString m_filePath;
     DbError::Cause m_lastFailure = DbError::Cause::Unknown;
 };
