@@ -258,13 +258,20 @@ private slots:
         QCOMPARE(prompter.lastMessage(), CDbConnection::kOpenFailedText);
     }
 
-    void exitAfterSelfDestructDeletesTheFileAndTheNextStartFails()
+    void exitAfterSelfDestructDeletesTheFileAndItsBackupsAndTheNextStartFails()
     {
         TempWorkDir work;
         // The connections take data/TIV.DAT for data/tiv.dat; the backup and the deletion must reach it too.
         QVERIFY(QDir().rename(QStringLiteral("data/tiv.dat"), QStringLiteral("data/TIV.DAT")));
         FixedClock clock(at(2026, 12, 12));
         QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+        const QStringList others = {QStringLiteral("tiv-自动备份-0102.bak"),
+                                    QStringLiteral("tiv-自动备份-0122.bak.part"), QStringLiteral("notes.txt"),
+                                    QStringLiteral("tiv-自动备份-0102.bak.old")};
+        for (const QString& name : others) {
+            QFile file(QStringLiteral("backup/") + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
         ScriptedPrompter prompter;
         SystemRandomLetters letters;
         {
@@ -279,7 +286,8 @@ private slots:
             QVERIFY(!state.mainConnection.isOpen());
         }
         QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList());
-        QVERIFY(QFile::exists(DatedBackup::backupPath(QDate(2026, 12, 12))));
+        QCOMPARE(QDir(QStringLiteral("backup")).entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("notes.txt"), QStringLiteral("tiv-自动备份-0102.bak.old")}));
 
         AppState next(clock, letters);
         QVERIFY(!Startup::openConnections(next, prompter));

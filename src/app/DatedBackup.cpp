@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "storage/CDbConnection.h"
 #include "storage/Clock.h"
@@ -57,6 +58,17 @@ bool copyConsistently(const QString& target, const QDateTime& now)
 QString backupPath(const QDate& day)
 {
     return QStringLiteral("./backup/tiv-自动备份-") + monthDay(day) + QStringLiteral(".bak");
+}
+
+void removeAll()
+{
+    // The names backupPath() gives, and the partial copy of one that a crash cut short.
+    const QRegularExpression backup(QStringLiteral("^tiv-自动备份-\\d{4}\\.bak(\\.part)?$"));
+    QDir folder(QStringLiteral("./backup"));
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (backup.match(name).hasMatch())
+            folder.remove(name);
+    }
 }
 
 Result run(const Clock& clock)

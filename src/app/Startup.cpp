@@ -106,12 +106,13 @@ void finish(AppState& state, InstanceLock& lock)
     state.mainConnection.CloseConnection();
     for (ModuleKind module : kAllModules)
         state.moduleConnection(module).CloseConnection();
-    if (state.dataDestroyed) {
-        for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
-            if (!database.isEmpty())
-                QFile::remove(database + QString::fromLatin1(suffix));
-        }
+    if (!state.dataDestroyed)
+        return;
+    if (!database.isEmpty()) {
+        for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+            QFile::remove(database + QString::fromLatin1(suffix));
     }
+    DatedBackup::removeAll();
 }
 
 } // namespace Startup

@@ -29,7 +29,7 @@ bool loadPolicy(AppState& state, Prompter& prompter);
 bool takeInstanceLock(const AppState& state, InstanceLock& lock, Prompter& prompter);
 
 // Releases the lock, closes the connections and, after a self-destruct, deletes the database file
-// together with everything SQLite keeps beside it.
+// together with everything SQLite keeps beside it, and the dated backups.
 void finish(AppState& state, InstanceLock& lock);
 
 } // namespace Startup
