@@ -2,6 +2,7 @@
 // the deletion after a self-destruct.
 #include <csignal>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +50,29 @@ void addArticles(int count)
     for (int i = 0; i < count; ++i)
         db.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (?)"), {i});
 }
+
+// Puts an environment variable back as it was when the guard was made.
+class EnvironmentGuard final {
+public:
+    explicit EnvironmentGuard(const char* name)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_value(qgetenv(name))
+    {
+    }
+    ~EnvironmentGuard()
+    {
+        if (m_had)
+            qputenv(m_name, m_value);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentGuard(const EnvironmentGuard&) = delete;
+    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_value;
+};
 
 QByteArray fileBytes(const QString& path)
 {
@@ -293,6 +317,94 @@ private slots:
         QVERIFY(!Startup::openConnections(next, prompter));
         QCOMPARE(prompter.messages.size(), std::size_t(1)); // stops at the first connection
         QCOMPARE(prompter.lastMessage(), QStringLiteral("程序初始化失败，请确认程序完整性！"));
+    }
+
+    void lockLivesOnlyInADirectoryOfTheUsers_data()
+    {
+        QTest::addColumn<QString>("runtime"); // $XDG_RUNTIME_DIR
+        QTest::addColumn<QString>("own");     // tiv-<uid> in the temporary directory
+        QTest::addColumn<QString>("chosen");  // "runtime", "own", or empty: no lock
+        // clang-format off
+        QTest::newRow("runtime directory") << "private" << "absent" << "runtime";
+        QTest::newRow("no runtime directory") << "unset" << "absent" << "own";
+        QTest::newRow("runtime directory open to others") << "open" << "absent" << "own";
+        QTest::newRow("runtime directory a link") << "link" << "absent" << "own";
+        QTest::newRow("runtime directory of another user") << "foreign" << "absent" << "own";
+        QTest::newRow("own directory opened up") << "unset" << "open" << "own";
+        QTest::newRow("own directory a link") << "unset" << "link" << "";
+        QTest::newRow("own directory of another user") << "unset" << "foreign" << "";
+        // clang-format on
+    }
+
+    void lockLivesOnlyInADirectoryOfTheUsers()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, own);
+        QFETCH(QString, chosen);
+        if ((runtime == QLatin1String("foreign") || own == QLatin1String("foreign")) && ::geteuid() != 0)
+            QSKIP("only root can make a directory that belongs to another user");
+        TempWorkDir work(false, false);
+        const EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
+        const EnvironmentGuard tmpGuard("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(work.path()));
+        const QString runtimePath = work.filePath(QStringLiteral("runtime"));
+        const QString ownPath = work.filePath(QStringLiteral("tiv-%1").arg(::geteuid()));
+        const QString elsewhere = work.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkdir(elsewhere) &&
+                QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // Makes the directory as the row says: a private one, one open to others, a link to a private
+        // one, or a private one of another user.
+        const auto make = [&](const QString& path, const QString& how) {
+            if (how == QLatin1String("link"))
+                return QFile::link(elsewhere, path);
+            if (!QDir().mkdir(path))
+                return false;
+            const QByteArray native = QFile::encodeName(path);
+            if (how == QLatin1String("foreign") && ::chown(native.constData(), 65534, 65534) != 0)
+                return false;
+            return ::chmod(native.constData(), how == QLatin1String("open") ? 0755 : 0700) == 0;
+        };
+        if (runtime == QLatin1String("unset")) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            QVERIFY(make(runtimePath, runtime));
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimePath));
+        }
+        if (own != QLatin1String("absent"))
+            QVERIFY(make(ownPath, own));
+
+        const QString expected = chosen == QLatin1String("runtime") ? runtimePath
+                                 : chosen == QLatin1String("own")   ? ownPath
+                                                                    : QString();
+        QCOMPARE(InstanceLock::lockDirectory(), expected);
+        InstanceLock lock;
+        QCOMPARE(lock.acquire(),
+                 expected.isEmpty() ? InstanceLock::Result::Unavailable : InstanceLock::Result::Acquired);
+        QVERIFY(QDir(elsewhere).isEmpty()); // nothing made through a link
+        if (!expected.isEmpty()) {
+            QCOMPARE(QFileInfo(expected).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QCOMPARE(InstanceLock::lockPath(), expected + QStringLiteral("/vantaTivSec"));
+        }
+    }
+
+    void lockFileThatIsALinkOrAnothersIsNotUsed()
+    {
+        TempWorkDir work(false, false);
+        const EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work.path()));
+        const QString lockFile = work.filePath(QStringLiteral("vantaTivSec"));
+        QVERIFY(QFile::link(work.filePath(QStringLiteral("target")), lockFile));
+        InstanceLock lock;
+        QCOMPARE(lock.acquire(), InstanceLock::Result::Unavailable);
+        QVERIFY(!QFile::exists(work.filePath(QStringLiteral("target"))));
+        if (::geteuid() != 0)
+            QSKIP("only root can make a lock file that belongs to another user");
+        QVERIFY(QFile::remove(lockFile));
+        QFile planted(lockFile);
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        QCOMPARE(::fchown(planted.handle(), 65534, 65534), 0);
+        QCOMPARE(lock.acquire(), InstanceLock::Result::Unavailable);
     }
 
     void secondProcessIsRefusedUntilTheFirstDies()
