@@ -35,9 +35,8 @@ int main(int argc, char* argv[])
     SystemClock clock;
     SystemRandomLetters letters;
     CTivApp tiv(clock, letters);
-    int result = 0;
-    if (tiv.InitInstance())
-        result = QApplication::exec();
-    tiv.ExitInstance();
-    return result;
+    const int result = tiv.InitInstance() ? QApplication::exec() : 0;
+    // A start the program refused ends with a status that says so, for whatever started it.
+    const int status = tiv.ExitInstance();
+    return result != 0 ? result : status;
 }

@@ -14,6 +14,7 @@
 #include "state/AccountText.h"
 #include "state/AppState.h"
 #include "state/RandomLetters.h"
+#include "state/SharedTexts.h"
 #include "state/SystemKey.h"
 #include "state/WindowStateFile.h"
 #include "storage/Clock.h"
@@ -30,6 +31,7 @@ const QString kName = QStringLiteral("ab");
 const QString kPassword = QStringLiteral("pass1234");
 const QString kWrong = QStringLiteral("wrong-pw");
 const QString kFault = QStringLiteral("数据库发生异常或被非法篡改！\r\n建议压缩数据库后重新尝试并向作者提交该BUG！");
+const QString kDatabasePassword = CDbConnection::parseConnectionString(Schema::kConnectionString).password;
 const QStringList kPolicyColumns = {"aesRank", "instance", "interval", "sdRank", "version"};
 
 // One run of the program: what start-up has done before the login dialog (connection, system key,
@@ -533,6 +535,74 @@ private slots:
         QCOMPARE(run.attempt(kName, kPassword, true).result, Result::LoggedIn);
         QCOMPARE(run.loginTimes(), 1);
         QVERIFY(QFile::exists(QStringLiteral("tiv.ini")));
+    }
+
+    void rightPasswordOnADatabaseThatTakesNoWritesIsNotCalledTampered_data()
+    {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("read-only") << "PRAGMA query_only = 1" << SharedTexts::kReadOnlyFileText;
+        QTest::newRow("another program writes") << "lock" << SharedTexts::kDatabaseBusyText;
+    }
+
+    void rightPasswordOnADatabaseThatTakesNoWritesIsNotCalledTampered()
+    {
+        QFETCH(QString, condition);
+        QFETCH(QString, message);
+        TempWorkDir work;
+        Session run;
+        run.firstRun();
+        CDbConnection other;
+        if (condition == QLatin1String("lock")) {
+            QVERIFY(other.openFile(Schema::databasePath(), kDatabasePassword));
+            other.execute(QStringLiteral("BEGIN IMMEDIATE"));
+            run.state.mainConnection.execute(QStringLiteral("PRAGMA busy_timeout = 0"));
+        } else {
+            run.state.mainConnection.execute(condition);
+        }
+        const LoginPolicy::Outcome outcome = run.attempt(kName, kPassword);
+        QCOMPARE(outcome.result, Result::Stay);
+        QCOMPARE(outcome.message + outcome.caption, message + QStringLiteral("澄岳个人信息管理安全版"));
+        QVERIFY(run.table(QStringLiteral("tb_User")).field(QStringLiteral("loginTimes")).isNull()); // nothing kept
+        QCOMPARE(run.state.user.failureCount, 0);
+    }
+
+    void rememberedNameThatIsNoStoredFormIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("stored");
+        QTest::addColumn<QString>("shown"); // empty: the box stays empty
+        const QString key = SystemKey::build();
+        const QString seal = QStringLiteral("ABCD-1234");
+        const auto stored = [&](const QString& salted) {
+            return TextCipher::EncryptText(key, salted + seal);
+        };
+        WindowStateRecord remembered;
+        FixedLetters letters(QStringLiteral("qpr"));
+        QVERIFY(RememberedName::remember(remembered, QStringLiteral("张三"), seal, key, letters));
+        // "p张q三r" with the second byte of 三 (C8 FD) decrypting to "0": C8 30 is no code page 936 text.
+        QByteArray outsideTheCodePage = remembered.loginName;
+        outsideTheCodePage[5] = static_cast<char>(outsideTheCodePage[5] ^ '\xfd' ^ '0');
+
+        QTest::newRow("as remembered") << remembered.loginName << QStringLiteral("张三");
+        QTest::newRow("empty") << QByteArray() << QString();
+        QTest::newRow("typed in by hand") << QByteArray("zhangsan") << QString();
+        QTest::newRow("outside the code page") << outsideTheCodePage << QString();
+        QTest::newRow("salt letter out of place") << stored(QStringLiteral("z张q三r")) << QString();
+        QTest::newRow("control character") << stored(QStringLiteral("p张q\t三r")) << QString();
+        QTest::newRow("character the login strips") << stored(QStringLiteral("p张q:三r")) << QString();
+        QTest::newRow("too short for a name") << stored(QStringLiteral("pqr")) << QString();
+        QTest::newRow("shorter than a seal") << TextCipher::EncryptText(key, QStringLiteral("pqr")) << QString();
+    }
+
+    void rememberedNameThatIsNoStoredFormIsDropped()
+    {
+        QFETCH(QByteArray, stored);
+        QFETCH(QString, shown);
+        WindowStateRecord record;
+        record.saveName = WindowStateRecord::kYes;
+        record.loginName = stored;
+        const std::optional<QString> recalled = RememberedName::recall(record, SystemKey::build());
+        QCOMPARE(recalled, shown.isEmpty() ? std::nullopt : std::optional<QString>(shown));
     }
 
     void rememberedNameKeepsClearOfLineBreaks()

@@ -247,7 +247,7 @@ private slots:
         Session run;
         run.createAccount();
         run.state.settings.id = 2;
-        QCOMPARE(CLogin(run.state, run.prompter).run(), int(QDialog::Rejected));
+        QCOMPARE(CLogin(run.state, run.prompter).run(), CLogin::kRefused);
         QCOMPARE(run.prompter.lastMessage() + run.prompter.lastCaption(),
                  QStringLiteral("数据库发生异常或被非法篡改！Tiv"));
 
@@ -258,7 +258,7 @@ private slots:
             child<QLineEdit>(dialog, "passwordEdit")->setText(QStringLiteral("pass1234"));
             child<QPushButton>(dialog, "okButton")->click();
         });
-        QCOMPARE(CLogin(run.state, run.prompter).run(), int(QDialog::Rejected));
+        QCOMPARE(CLogin(run.state, run.prompter).run(), CLogin::kRefused);
         QVERIFY(run.state.dataDestroyed);
         QVERIFY(run.prompter.messages.empty());
         QCOMPARE(run.accounts().recordCount(), 0);

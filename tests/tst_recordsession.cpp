@@ -23,6 +23,8 @@
 #include "support/SessionScript.h"
 #include "support/TestSupport.h"
 #include "tree/CIndexView.h"
+#include "tree/ModuleTree.h"
+#include "tree/TreeModel.h"
 
 namespace {
 
@@ -95,9 +97,11 @@ private slots:
             centred.setAlignment(Qt::AlignHCenter);
             cursor.setBlockFormat(centred);
             cursor.insertText(QStringLiteral("第二天：上海"), QTextCharFormat());
+            w.find<QAbstractButton>("fileRankCheck")->click();
             w.run(Command::Save);
             QCOMPARE(w.status(), QStringLiteral("修改文档成功"));
             QCOMPARE(document.data().toString(), QStringLiteral("旅行计划"));
+            QCOMPARE(document.data(TreeModel::ImageRole).toInt(), ModuleTree::kRecord + ModuleTree::kMarked);
 
             // A diary entry under a custom key, with a weather that is not in the list.
             w.run(Command::DairyModule);

@@ -85,7 +85,7 @@ private slots:
             CTivApp app(clock, letters, &prompter);
             QVERIFY(!app.InitInstance());
             QVERIFY(driver.finished());
-            app.ExitInstance();
+            QCOMPARE(app.ExitInstance(), 0); // the user left: no failure
         }
         QCOMPARE(prompter.messages.size(), std::size_t(3));
         QCOMPARE(prompter.messages[2].text, QStringLiteral("您输入密码第3次错误!"));
@@ -102,6 +102,13 @@ private slots:
         }
         QCOMPARE(prompter.lastMessage(), QStringLiteral("您输入密码第4次错误!"));
         QVERIFY(QFile::exists(QStringLiteral("data/tiv.dat")));
+
+        // A start the program refuses ends with a failure status.
+        QVERIFY(QFile::rename(QStringLiteral("data/tiv.dat"), QStringLiteral("data/other.dat")));
+        CTivApp app(clock, letters, &prompter);
+        QVERIFY(!app.InitInstance());
+        QCOMPARE(prompter.lastMessage(), QStringLiteral("程序初始化失败，请确认程序完整性！"));
+        QCOMPARE(app.ExitInstance(), 1);
     }
 };
 

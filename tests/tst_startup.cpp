@@ -2,6 +2,7 @@
 // the deletion after a self-destruct.
 #include <csignal>
 #include <cstdio>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include "crypto/TextCipher.h"
 #include "state/AppState.h"
 #include "state/RandomLetters.h"
+#include "state/SharedTexts.h"
 #include "state/SystemKey.h"
 #include "storage/Clock.h"
 #include "storage/FieldConversions.h"
@@ -44,9 +46,38 @@ int articleCount(const QString& path)
 void addArticles(int count)
 {
     CDbConnection db;
-    QVERIFY(db.openFile(Schema::kDatabasePath, kPassword));
+    QVERIFY(db.openFile(Schema::databasePath(), kPassword));
     for (int i = 0; i < count; ++i)
         db.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (?)"), {i});
+}
+
+// Puts an environment variable back as it was when the guard was made.
+class EnvironmentGuard final {
+public:
+    explicit EnvironmentGuard(const char* name)
+        : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_value(qgetenv(name))
+    {
+    }
+    ~EnvironmentGuard()
+    {
+        if (m_had)
+            qputenv(m_name, m_value);
+        else
+            qunsetenv(m_name);
+    }
+    EnvironmentGuard(const EnvironmentGuard&) = delete;
+    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_value;
+};
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void setModified(const QString& path, const QDateTime& when)
@@ -118,7 +149,7 @@ private slots:
         const pid_t child = fork();
         if (child == 0) {
             CDbConnection db;
-            if (!db.openFile(Schema::kDatabasePath, kPassword))
+            if (!db.openFile(Schema::databasePath(), kPassword))
                 _exit(2);
             db.execute(QStringLiteral("PRAGMA cache_size=8"));
             db.execute(QStringLiteral("BEGIN"));
@@ -179,19 +210,98 @@ private slots:
             InstanceLock lock;
             Startup::finish(state, lock);
         }
-        QVERIFY(QFile::exists(Schema::kDatabasePath)); // nothing destroyed, nothing deleted
+        QVERIFY(QFile::exists(Schema::databasePath())); // nothing destroyed, nothing deleted
     }
 
-    void exitAfterSelfDestructDeletesTheFileAndTheNextStartFails()
+    void startTellsWhyTheDatabaseTakesNoWrites_data()
+    {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("message"); // empty: start-up goes on
+        // Each condition gives the SQLite result code its real counterpart gives (a file without write
+        // permission or on a read-only mount, a folder that takes no new file, a full disk, another
+        // program in a write), also where the tests run as root, whom permissions do not stop.
+        QTest::newRow("writable") << ""
+                                  << "";
+        QTest::newRow("read-only file") << "PRAGMA query_only = 1" << SharedTexts::kReadOnlyFileText;
+        QTest::newRow("no journal beside the file") << "journal" << SharedTexts::kReadOnlyFolderText;
+        QTest::newRow("disk full") << "PRAGMA max_page_count = 1" << SharedTexts::kDiskFullText;
+        QTest::newRow("another program writes") << "lock" << SharedTexts::kDatabaseBusyText;
+    }
+
+    void startTellsWhyTheDatabaseTakesNoWrites()
+    {
+        QFETCH(QString, condition);
+        QFETCH(QString, message);
+        TempWorkDir work;
+        const QByteArray before = fileBytes(Schema::databasePath());
+        SystemClock clock;
+        SystemRandomLetters letters;
+        AppState state(clock, letters);
+        ScriptedPrompter prompter;
+        QVERIFY(Startup::openConnections(state, prompter));
+        CDbConnection other;
+        if (condition == QLatin1String("journal")) {
+            // Where the journal must go, a link into a folder that does not exist.
+            QVERIFY(QFile::link(QStringLiteral("missing/journal"), QStringLiteral("data/tiv.dat-journal")));
+        } else if (condition == QLatin1String("lock")) {
+            QVERIFY(other.openFile(Schema::databasePath(), kPassword));
+            other.execute(QStringLiteral("BEGIN IMMEDIATE"));
+            state.mainConnection.execute(QStringLiteral("PRAGMA busy_timeout = 0"));
+        } else if (!condition.isEmpty()) {
+            state.mainConnection.execute(condition);
+        }
+        QCOMPARE(Startup::checkWritable(state, prompter), message.isEmpty());
+        QCOMPARE(prompter.lastMessage(), message);
+        if (!message.isEmpty())
+            QCOMPARE(prompter.lastCaption(), QStringLiteral("Tiv"));
+        // The probe leaves nothing behind, whatever its outcome.
+        QCOMPARE(fileBytes(Schema::databasePath()), before);
+        QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList{QStringLiteral("tiv.dat")});
+    }
+
+    void lockedDatabaseIsToldApartFromADamagedOne()
     {
         TempWorkDir work;
-        ScriptedPrompter prompter;
+        CDbConnection other;
+        QVERIFY(other.openFile(Schema::databasePath(), kPassword));
+        other.execute(QStringLiteral("BEGIN EXCLUSIVE"));
         SystemClock clock;
+        SystemRandomLetters letters;
+        AppState state(clock, letters);
+        ScriptedPrompter prompter;
+        QVERIFY(!Startup::openConnections(state, prompter)); // after the connection's wait for the lock
+        QCOMPARE(prompter.lastMessage(), SharedTexts::kDatabaseBusyText);
+        other.execute(QStringLiteral("ROLLBACK"));
+
+        QFile file(Schema::databasePath());
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.seek(100));
+        file.write(QByteArray(100, 'x'));
+        file.close();
+        QVERIFY(!Startup::openConnections(state, prompter));
+        QCOMPARE(prompter.lastMessage(), CDbConnection::kOpenFailedText);
+    }
+
+    void exitAfterSelfDestructDeletesTheFileAndItsBackupsAndTheNextStartFails()
+    {
+        TempWorkDir work;
+        // The connections take data/TIV.DAT for data/tiv.dat; the backup and the deletion must reach it too.
+        QVERIFY(QDir().rename(QStringLiteral("data/tiv.dat"), QStringLiteral("data/TIV.DAT")));
+        FixedClock clock(at(2026, 12, 12));
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+        const QStringList others = {QStringLiteral("tiv-自动备份-0102.bak"),
+                                    QStringLiteral("tiv-自动备份-0122.bak.part"), QStringLiteral("notes.txt"),
+                                    QStringLiteral("tiv-自动备份-0102.bak.old")};
+        for (const QString& name : others) {
+            QFile file(QStringLiteral("backup/") + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        ScriptedPrompter prompter;
         SystemRandomLetters letters;
         {
             AppState state(clock, letters);
             QVERIFY(Startup::openConnections(state, prompter));
-            QFile journal(QStringLiteral("data/tiv.dat-journal"));
+            QFile journal(QStringLiteral("data/TIV.DAT-journal"));
             QVERIFY(journal.open(QIODevice::WriteOnly));
             journal.close();
             state.dataDestroyed = true;
@@ -199,14 +309,102 @@ private slots:
             Startup::finish(state, lock);
             QVERIFY(!state.mainConnection.isOpen());
         }
-        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat")));
-        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat-journal")));
+        QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(QStringLiteral("backup")).entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("notes.txt"), QStringLiteral("tiv-自动备份-0102.bak.old")}));
 
         AppState next(clock, letters);
         QVERIFY(!Startup::openConnections(next, prompter));
         QCOMPARE(prompter.messages.size(), std::size_t(1)); // stops at the first connection
         QCOMPARE(prompter.lastMessage(), QStringLiteral("程序初始化失败，请确认程序完整性！"));
-        QVERIFY(!QFile::exists(QStringLiteral("data/tiv.dat")));
+    }
+
+    void lockLivesOnlyInADirectoryOfTheUsers_data()
+    {
+        QTest::addColumn<QString>("runtime"); // $XDG_RUNTIME_DIR
+        QTest::addColumn<QString>("own");     // tiv-<uid> in the temporary directory
+        QTest::addColumn<QString>("chosen");  // "runtime", "own", or empty: no lock
+        // clang-format off
+        QTest::newRow("runtime directory") << "private" << "absent" << "runtime";
+        QTest::newRow("no runtime directory") << "unset" << "absent" << "own";
+        QTest::newRow("runtime directory open to others") << "open" << "absent" << "own";
+        QTest::newRow("runtime directory a link") << "link" << "absent" << "own";
+        QTest::newRow("runtime directory of another user") << "foreign" << "absent" << "own";
+        QTest::newRow("own directory opened up") << "unset" << "open" << "own";
+        QTest::newRow("own directory a link") << "unset" << "link" << "";
+        QTest::newRow("own directory of another user") << "unset" << "foreign" << "";
+        // clang-format on
+    }
+
+    void lockLivesOnlyInADirectoryOfTheUsers()
+    {
+        QFETCH(QString, runtime);
+        QFETCH(QString, own);
+        QFETCH(QString, chosen);
+        if ((runtime == QLatin1String("foreign") || own == QLatin1String("foreign")) && ::geteuid() != 0)
+            QSKIP("only root can make a directory that belongs to another user");
+        TempWorkDir work(false, false);
+        const EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
+        const EnvironmentGuard tmpGuard("TMPDIR");
+        qputenv("TMPDIR", QFile::encodeName(work.path()));
+        const QString runtimePath = work.filePath(QStringLiteral("runtime"));
+        const QString ownPath = work.filePath(QStringLiteral("tiv-%1").arg(::geteuid()));
+        const QString elsewhere = work.filePath(QStringLiteral("elsewhere"));
+        QVERIFY(QDir().mkdir(elsewhere) &&
+                QFile::setPermissions(elsewhere, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        // Makes the directory as the row says: a private one, one open to others, a link to a private
+        // one, or a private one of another user.
+        const auto make = [&](const QString& path, const QString& how) {
+            if (how == QLatin1String("link"))
+                return QFile::link(elsewhere, path);
+            if (!QDir().mkdir(path))
+                return false;
+            const QByteArray native = QFile::encodeName(path);
+            if (how == QLatin1String("foreign") && ::chown(native.constData(), 65534, 65534) != 0)
+                return false;
+            return ::chmod(native.constData(), how == QLatin1String("open") ? 0755 : 0700) == 0;
+        };
+        if (runtime == QLatin1String("unset")) {
+            qunsetenv("XDG_RUNTIME_DIR");
+        } else {
+            QVERIFY(make(runtimePath, runtime));
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimePath));
+        }
+        if (own != QLatin1String("absent"))
+            QVERIFY(make(ownPath, own));
+
+        const QString expected = chosen == QLatin1String("runtime") ? runtimePath
+                                 : chosen == QLatin1String("own")   ? ownPath
+                                                                    : QString();
+        QCOMPARE(InstanceLock::lockDirectory(), expected);
+        InstanceLock lock;
+        QCOMPARE(lock.acquire(),
+                 expected.isEmpty() ? InstanceLock::Result::Unavailable : InstanceLock::Result::Acquired);
+        QVERIFY(QDir(elsewhere).isEmpty()); // nothing made through a link
+        if (!expected.isEmpty()) {
+            QCOMPARE(QFileInfo(expected).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QCOMPARE(InstanceLock::lockPath(), expected + QStringLiteral("/vantaTivSec"));
+        }
+    }
+
+    void lockFileThatIsALinkOrAnothersIsNotUsed()
+    {
+        TempWorkDir work(false, false);
+        const EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work.path()));
+        const QString lockFile = work.filePath(QStringLiteral("vantaTivSec"));
+        QVERIFY(QFile::link(work.filePath(QStringLiteral("target")), lockFile));
+        InstanceLock lock;
+        QCOMPARE(lock.acquire(), InstanceLock::Result::Unavailable);
+        QVERIFY(!QFile::exists(work.filePath(QStringLiteral("target"))));
+        if (::geteuid() != 0)
+            QSKIP("only root can make a lock file that belongs to another user");
+        QVERIFY(QFile::remove(lockFile));
+        QFile planted(lockFile);
+        QVERIFY(planted.open(QIODevice::WriteOnly));
+        QCOMPARE(::fchown(planted.handle(), 65534, 65534), 0);
+        QCOMPARE(lock.acquire(), InstanceLock::Result::Unavailable);
     }
 
     void secondProcessIsRefusedUntilTheFirstDies()

@@ -258,6 +258,10 @@ private slots:
             QCOMPARE(rect(filler).height(), filled.height() + 60);
             QCOMPARE(rect(filler).width(), filled.width() + 100);
             QCOMPARE(rect(row.front()).bottom(), v.view.rect().bottom());
+            // As narrow as the main window at its default size lets the view be: nothing is cut off.
+            v.view.resize(415, v.view.height());
+            QVERIFY(rect(row.back()).right() <= v.view.rect().right());
+            QVERIFY(rect(row[2]).right() < rect(row[3]).left());
         }
     }
 

@@ -1,7 +1,12 @@
-// tiv.ini: its bytes, its defaults, and what survives a read and a write.
+// tiv.ini: its bytes, its defaults, what survives a read and a write, and the window placement it
+// remembers.
 #include <QFile>
 #include <QtTest>
 
+#include <climits>
+
+#include "app/WindowPlacement.h"
+#include "state/IniFile.h"
 #include "state/LeadingNumber.h"
 #include "state/RandomLetters.h"
 #include "state/WindowStateFile.h"
@@ -129,6 +134,51 @@ private slots:
         QCOMPARE(again.width, 800);
     }
 
+    void fileLargerThanTheBoundReadsAsAbsent_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<int>("width");
+        QTest::newRow("at the bound") << IniFile::kMaxFileBytes << 800;
+        QTest::newRow("one byte over") << IniFile::kMaxFileBytes + 1 << 0;
+    }
+
+    void fileLargerThanTheBoundReadsAsAbsent()
+    {
+        QFETCH(qint64, size);
+        QFETCH(int, width);
+        TempWorkDir work(false);
+        QByteArray bytes = "[Setting]\nWidth=800\n;";
+        bytes += QByteArray(size - bytes.size() - 1, 'x') + '\n';
+        writeFile(bytes);
+        const WindowStateRecord record = WindowStateFile::read();
+        QCOMPARE(record.width, width);
+        if (width == 0) {
+            // Nor is it carried along: the next write replaces it.
+            FixedLetters letters(QStringLiteral("ab"));
+            QVERIFY(WindowStateFile::write(record, letters));
+            QVERIFY(fileBytes().size() < 200);
+        }
+    }
+
+    void writeRemovesTemporariesThatAnInterruptedWriteLeft()
+    {
+        TempWorkDir work(false);
+        const QDateTime longAgo = QDateTime::currentDateTime().addSecs(-3600);
+        const QStringList kept = {QStringLiteral("tiv.ini.Fr3shA"), QStringLiteral("tiv.ini.backup"),
+                                  QStringLiteral("tiv.ini.x7Qa9"), QStringLiteral("my.ini.x7Qa9Z")};
+        for (const QString& name : kept + QStringList{QStringLiteral("tiv.ini.x7Qa9Z")}) {
+            QFile file(work.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (name != kept.front())
+                QVERIFY(file.setFileTime(longAgo, QFileDevice::FileModificationTime));
+        }
+        FixedLetters letters(QStringLiteral("ab"));
+        QVERIFY(WindowStateFile::write(WindowStateRecord(), letters));
+        QStringList expected = kept + QStringList{QStringLiteral("tiv.ini")};
+        expected.sort();
+        QCOMPARE(QDir(work.path()).entryList(QDir::Files, QDir::Name), expected);
+    }
+
     void pathFollowsTheWorkingDirectory()
     {
         TempWorkDir first(false);
@@ -142,6 +192,46 @@ private slots:
             QVERIFY(WindowStateFile::filePath().startsWith(second.path()));
         }
         QCOMPARE(WindowStateFile::read().width, 1);
+    }
+
+    void placementThatNoScreenShowsFallsBackToTheDefault_data()
+    {
+        QTest::addColumn<QRect>("remembered"); // left, top, width, height as tiv.ini holds them
+        QTest::addColumn<QRect>("placed");     // a null position: the window system places the window
+        const QPoint none;
+        // clang-format off
+        QTest::newRow("fits") << QRect(120, 90, 820, 610) << QRect(120, 90, 820, 610);
+        QTest::newRow("first run") << QRect(-1, -1, 0, 0) << QRect(none, QSize(300, 200));
+        QTest::newRow("top edge centred") << QRect(75, -1, 700, 500) << QRect(75, 270, 700, 500);
+        QTest::newRow("on the second screen only") << QRect(2000, 40, 2400, 1300) << QRect(2000, 40, 2400, 1300);
+        QTest::newRow("title bar partly on screen") << QRect(4300, 1250, 600, 530) << QRect(4300, 1250, 600, 530);
+        QTest::newRow("larger than any screen") << QRect(10, 10, 100000, 100000) << QRect(none, QSize(600, 530));
+        QTest::newRow("larger, left to the default") << QRect(-1, -1, 3000, 900) << QRect(none, QSize(600, 530));
+        QTest::newRow("below every screen") << QRect(50, 5000, 700, 500) << QRect(none, QSize(600, 530));
+        QTest::newRow("title bar under the bottom") << QRect(50, 980, 700, 500) << QRect(none, QSize(600, 530));
+        QTest::newRow("a sliver at the right") << QRect(4450, 100, 700, 500) << QRect(none, QSize(600, 530));
+        QTest::newRow("edge at the end of int") << QRect(INT_MAX, INT_MAX, 700, 500) << QRect(none, QSize(600, 530));
+        // clang-format on
+    }
+
+    void placementThatNoScreenShowsFallsBackToTheDefault()
+    {
+        QFETCH(QRect, remembered);
+        QFETCH(QRect, placed);
+        // A primary screen with a task bar at its foot, and a larger one to its right.
+        const QList<QRect> screens = {QRect(0, 0, 1920, 1040), QRect(1920, 0, 2560, 1400)};
+        WindowStateRecord record;
+        record.left = remembered.x();
+        record.top = remembered.y();
+        record.width = remembered.width();
+        record.height = remembered.height();
+        const WindowPlacement::Request request = WindowPlacement::fromRecord(record, screens);
+        QCOMPARE(request.size, placed.size());
+        QCOMPARE(request.position.value_or(QPoint()), placed.topLeft());
+        // The record holds what the window shows, so the next exit does not bring the bad values back.
+        QCOMPARE(QSize(record.width, record.height), placed.size());
+        if (!request.position)
+            QCOMPARE(QPoint(record.left, record.top), QPoint(-1, -1));
     }
 };
 

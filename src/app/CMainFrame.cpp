@@ -85,7 +85,7 @@ CMainFrame::CMainFrame(AppState& state, Prompter& prompter, QWidget* parent)
     connect(m_indexView, &CIndexView::recordSelected, m_tivView, &CTivView::loadRecord);
     connect(m_indexView, &CIndexView::recordDeleted, m_tivView, &CTivView::discardChanges);
     connect(m_indexView, &CIndexView::captionRenamed, m_tivView, &CTivView::captionRenamed);
-    connect(m_tivView, &CTivView::recordSaved, m_indexView, &CIndexView::renameNode);
+    connect(m_tivView, &CTivView::recordSaved, m_indexView, &CIndexView::showSavedNode);
     m_indexView->initialUpdate();
     m_tivView->initialUpdate();
 
@@ -100,16 +100,19 @@ CMainFrame::~CMainFrame() = default;
 
 void CMainFrame::applyPlacement()
 {
-    const WindowPlacement::Request request = WindowPlacement::fromRecord(m_state.windowState);
+    QList<QRect> screens;
+    if (const QScreen* primary = QGuiApplication::primaryScreen())
+        screens.append(primary->availableGeometry());
+    for (const QScreen* other : QGuiApplication::screens()) {
+        if (other != QGuiApplication::primaryScreen())
+            screens.append(other->availableGeometry());
+    }
+    const WindowPlacement::Request request = WindowPlacement::fromRecord(m_state.windowState, screens);
     setMinimumSize(WindowPlacement::kMinimumSize);
     resize(request.size); // a request below the minimum size is raised to it here
     m_outerSize = size();
-    if (!request.left && !request.top)
-        return; // the window system places the window
-    // An edge left to the default is centred on the screen.
-    const QRect area = screen()->availableGeometry();
-    move(request.left.value_or(area.x() + (area.width() - width()) / 2),
-         request.top.value_or(area.y() + (area.height() - height()) / 2));
+    if (request.position)
+        move(*request.position); // else the window system places the window
 }
 
 void CMainFrame::fitOuterSize()

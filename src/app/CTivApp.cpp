@@ -16,13 +16,17 @@ CTivApp::~CTivApp()
 
 bool CTivApp::InitInstance()
 {
-    if (!Startup::prepare(m_state, m_lock, m_prompter))
+    if (!Startup::prepare(m_state, m_lock, m_prompter)) {
+        m_startRefused = true;
         return false;
+    }
     {
         CLogin login(m_state, m_prompter);
         m_widgetPrompter.setParent(&login);
         const int result = login.run();
         m_widgetPrompter.setParent(nullptr);
+        // A user who leaves the login ends the program as a user who closes the main window does.
+        m_startRefused = result == CLogin::kRefused;
         if (result != QDialog::Accepted)
             return false;
     }
@@ -41,5 +45,5 @@ int CTivApp::ExitInstance()
     m_widgetPrompter.setParent(nullptr);
     m_frame.reset();
     Startup::finish(m_state, m_lock);
-    return 0;
+    return m_startRefused ? 1 : 0;
 }

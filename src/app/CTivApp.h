@@ -28,7 +28,8 @@ public:
     // False ends the program (ExitInstance still runs).
     bool InitInstance();
     // Releases the lock, closes the connections and, after a self-destruct, deletes the database.
-    // Runs once.
+    // Runs once. Gives the program's exit status: 1 when the program refused to start (the user has
+    // been told why), else 0.
     int ExitInstance();
 
     AppState& state() { return m_state; }
@@ -40,5 +41,6 @@ private:
     WidgetPrompter m_widgetPrompter;
     Prompter& m_prompter;
     std::unique_ptr<CMainFrame> m_frame;
+    bool m_startRefused = false;
     bool m_exited = false;
 };

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 #include "storage/CDbConnection.h"
 #include "storage/Clock.h"
@@ -24,7 +25,8 @@ bool copyConsistently(const QString& target, const QDateTime& now)
 {
     CDbConnection source;
     const QString password = CDbConnection::parseConnectionString(Schema::kConnectionString).password;
-    if (!source.openFile(Schema::kDatabasePath, password))
+    const QString database = Schema::databasePath();
+    if (!source.openFile(database, password))
         return false;
     const QString partial = target + QStringLiteral(".part");
     bool copied = false;
@@ -32,7 +34,7 @@ bool copyConsistently(const QString& target, const QDateTime& now)
         source.execute(QStringLiteral("BEGIN"));
         source.execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         QFile::remove(partial);
-        copied = QFile::copy(Schema::kDatabasePath, partial);
+        copied = QFile::copy(database, partial);
         // The copy is stamped with the moment it was made, which later starts compare with today.
         QFile stamp(partial);
         copied =
@@ -56,6 +58,17 @@ bool copyConsistently(const QString& target, const QDateTime& now)
 QString backupPath(const QDate& day)
 {
     return QStringLiteral("./backup/tiv-自动备份-") + monthDay(day) + QStringLiteral(".bak");
+}
+
+void removeAll()
+{
+    // The names backupPath() gives, and the partial copy of one that a crash cut short.
+    const QRegularExpression backup(QStringLiteral("^tiv-自动备份-\\d{4}\\.bak(\\.part)?$"));
+    QDir folder(QStringLiteral("./backup"));
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (backup.match(name).hasMatch())
+            folder.remove(name);
+    }
 }
 
 Result run(const Clock& clock)

@@ -20,4 +20,7 @@ QString backupPath(const QDate& day);
 
 Result run(const Clock& clock);
 
+// Deletes every dated backup in ./backup: after a self-destruct they would keep the data it destroyed.
+void removeAll();
+
 } // namespace DatedBackup

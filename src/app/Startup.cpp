@@ -13,6 +13,7 @@
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
+#include "storage/Transaction.h"
 #include "ui/Prompter.h"
 
 namespace Startup {
@@ -21,7 +22,7 @@ bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter)
 {
     DatedBackup::run(state.clock);
     state.systemKey = SystemKey::build();
-    if (!openConnections(state, prompter))
+    if (!openConnections(state, prompter) || !checkWritable(state, prompter))
         return false;
     try {
         Schema::EnsureIndexes(state.mainConnection);
@@ -41,9 +42,26 @@ bool openConnections(AppState& state, Prompter& prompter)
     bool opened = state.mainConnection.OpenConnection(Schema::kConnectionString);
     for (ModuleKind module : kAllModules)
         opened = opened && state.moduleConnection(module).ShareConnection(state.mainConnection);
-    if (!opened)
-        prompter.showMessage(CDbConnection::kOpenFailedText, SharedTexts::kAppCaption);
+    if (!opened) {
+        const DbError::Cause cause = state.mainConnection.lastFailure();
+        prompter.showMessage(SharedTexts::faultText(cause, CDbConnection::kOpenFailedText), SharedTexts::kAppCaption);
+    }
     return opened;
+}
+
+bool checkWritable(AppState& state, Prompter& prompter)
+{
+    try {
+        Transaction probe(state.mainConnection);
+        // Changes the first page, so the journal must be made beside the file and take the page's old
+        // content, and takes a new page, so the file must be able to grow. The rollback leaves nothing.
+        state.mainConnection.execute(QStringLiteral("CREATE TABLE tiv_write_probe (x)"));
+    } catch (const DbError& error) {
+        prompter.showMessage(SharedTexts::faultText(error.cause(), SharedTexts::kDatabaseFaultText),
+                             SharedTexts::kAppCaption);
+        return false;
+    }
+    return true;
 }
 
 bool loadPolicy(AppState& state, Prompter& prompter)
@@ -51,16 +69,17 @@ bool loadPolicy(AppState& state, Prompter& prompter)
     Recordset settings;
     try {
         if (!state.mainConnection.OpenRecordset(settings, QStringLiteral(" SELECT * FROM tb_Setting ")))
-            throw DbError("the policy table does not open");
+            throw DbError("the policy table does not open", state.mainConnection.lastFailure());
         if (!settings.isEof()) {
             settings.moveFirst();
             state.settings = PolicyRow::read(settings, state.systemKey);
         }
-    } catch (const DbError&) {
+    } catch (const DbError& error) {
         // A row that does not read (a missing column, an id that is no number) is as unusable as a
         // table that does not open.
         CDbConnection::CloseRecordset(settings);
-        prompter.showMessage(SharedTexts::kDatabaseFaultText, SharedTexts::kAppCaption);
+        prompter.showMessage(SharedTexts::faultText(error.cause(), SharedTexts::kDatabaseFaultText),
+                             SharedTexts::kAppCaption);
         return false;
     }
     CDbConnection::CloseRecordset(settings);
@@ -82,13 +101,18 @@ bool takeInstanceLock(const AppState& state, InstanceLock& lock, Prompter& promp
 void finish(AppState& state, InstanceLock& lock)
 {
     lock.release();
+    // The file the connections opened, in whatever letter case its name has on disk.
+    const QString database = state.mainConnection.filePath();
     state.mainConnection.CloseConnection();
     for (ModuleKind module : kAllModules)
         state.moduleConnection(module).CloseConnection();
-    if (state.dataDestroyed) {
+    if (!state.dataDestroyed)
+        return;
+    if (!database.isEmpty()) {
         for (const char* suffix : {"", "-journal", "-wal", "-shm"})
-            QFile::remove(Schema::kDatabasePath + QString::fromLatin1(suffix));
+            QFile::remove(database + QString::fromLatin1(suffix));
     }
+    DatedBackup::removeAll();
 }
 
 } // namespace Startup

@@ -20,12 +20,16 @@ inline const QString kAlreadyRunningText =
 bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter);
 
 bool openConnections(AppState& state, Prompter& prompter);
+// Tries a write that is rolled back: the login and every command after it write, so a database that
+// cannot be written (read-only, a full disk, another program's lock) is told of before the user types
+// a password that the login would then refuse for the wrong reason.
+bool checkWritable(AppState& state, Prompter& prompter);
 // Reads and decrypts the policy row; an empty table leaves the first-run values.
 bool loadPolicy(AppState& state, Prompter& prompter);
 bool takeInstanceLock(const AppState& state, InstanceLock& lock, Prompter& prompter);
 
 // Releases the lock, closes the connections and, after a self-destruct, deletes the database file
-// together with everything SQLite keeps beside it.
+// together with everything SQLite keeps beside it, and the dated backups.
 void finish(AppState& state, InstanceLock& lock);
 
 } // namespace Startup

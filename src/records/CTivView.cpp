@@ -328,8 +328,10 @@ void CTivView::arrange(const QSize& size)
     for (const ProtectionSet& set : m_protection) {
         set.rank->setGeometry(10, row, 55, kProtectionHeight);
         set.customKey->setGeometry(71, row, 100, kProtectionHeight);
-        set.keyEdit->setGeometry(175, row, 200, kProtectionHeight);
-        set.strengthen->setGeometry(380, row, 120, kProtectionHeight);
+        // A narrow view gives the key box less room rather than cutting off "强化密钥安全性".
+        const int keyWidth = std::clamp(w - 175 - 5 - 120 - 5, 60, 200);
+        set.keyEdit->setGeometry(175, row, keyWidth, kProtectionHeight);
+        set.strengthen->setGeometry(175 + keyWidth + 5, row, 120, kProtectionHeight);
     }
 }
 
@@ -513,7 +515,7 @@ bool CTivView::saveRecord(ModuleKind module)
         return false;
     m_loaded[moduleIndex(module)].values = outcome.values;
     markSaved(module);
-    Q_EMIT recordSaved(module, outcome.values.id, outcome.values.caption);
+    Q_EMIT recordSaved(module, outcome.values.id, outcome.values.caption, outcome.values.rank != 0);
     return true;
 }
 

@@ -76,8 +76,8 @@ public slots:
 signals:
     // An outcome text for the message pane of the main window's status bar.
     void statusMessage(const QString& text);
-    // A record was saved under this caption; its tree node shows it from now on.
-    void recordSaved(ModuleKind module, int id, const QString& caption);
+    // A record was saved under this caption and mark; its tree node shows them from now on.
+    void recordSaved(ModuleKind module, int id, const QString& caption, bool important);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -7,10 +7,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include "security/DefaultKeySuggestion.h"
 #include "security/FirstRunSetup.h"
+#include "ui/DialogLayout.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
@@ -46,8 +46,7 @@ CInitAdmin::CInitAdmin(AppState& state, Prompter& prompter, QWidget* parent)
       m_secretRadio(new QRadioButton(QStringLiteral("保密"), this)),
       m_passwordEdit(lineEdit(QStringLiteral("passwordEdit"), this)),
       m_confirmEdit(lineEdit(QStringLiteral("confirmEdit"), this)),
-      m_defaultKeyEdit(lineEdit(QStringLiteral("defaultKeyEdit"), this)),
-      m_saveButton(new QPushButton(QStringLiteral("保 存"), this))
+      m_defaultKeyEdit(lineEdit(QStringLiteral("defaultKeyEdit"), this))
 {
     setWindowTitle(kTitle);
     Skin::applyDialogSkin(this);
@@ -67,10 +66,6 @@ CInitAdmin::CInitAdmin(AppState& state, Prompter& prompter, QWidget* parent)
     m_genderGroup->addButton(m_femaleRadio, 1);
     m_genderGroup->addButton(m_secretRadio, 2);
     m_secretRadio->setChecked(true);
-
-    m_saveButton->setObjectName(QStringLiteral("saveButton"));
-    m_saveButton->setDefault(true);
-    m_saveButton->setMinimumSize(du.x(50), du.y(14));
 
     auto* genders = new QHBoxLayout;
     genders->addWidget(m_maleRadio);
@@ -99,17 +94,9 @@ CInitAdmin::CInitAdmin(AppState& state, Prompter& prompter, QWidget* parent)
     addRow(QStringLiteral("默认密钥:"), m_defaultKeyEdit, nullptr, true);
     form->setColumnMinimumWidth(1, du.x(120));
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_saveButton);
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(du.x(14), du.y(12), du.x(14), du.y(10));
-    layout->setSpacing(du.y(8));
-    layout->addLayout(form);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_saveButton = DialogLayout::button(QStringLiteral("保 存"), QStringLiteral("saveButton"), this);
+    m_saveButton->setDefault(true);
+    DialogLayout::bodyOverButtons(this, form, {m_saveButton});
 
     connect(m_saveButton, &QPushButton::clicked, this, &CInitAdmin::onSave);
     m_userNameEdit->setFocus();

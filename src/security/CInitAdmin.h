@@ -38,5 +38,5 @@ private:
     QLineEdit* m_passwordEdit;
     QLineEdit* m_confirmEdit;
     QLineEdit* m_defaultKeyEdit;
-    QPushButton* m_saveButton;
+    QPushButton* m_saveButton = nullptr;
 };

@@ -98,7 +98,7 @@ CLogin::CLogin(AppState& state, Prompter& prompter, QWidget* parent)
 int CLogin::run()
 {
     if (!initialise())
-        return QDialog::Rejected;
+        return m_refused ? kRefused : QDialog::Rejected;
     return exec();
 }
 
@@ -110,6 +110,7 @@ bool CLogin::initialise()
             break;
         if (check.accounts == LoginPolicy::Accounts::Unusable) {
             showOutcome(check.message, check.caption);
+            m_refused = true;
             return false;
         }
         // The first-run dialog ends with OK even when its save failed and was undone; the table is
@@ -122,6 +123,7 @@ bool CLogin::initialise()
     const LoginPolicy::Outcome policy = m_policy.checkPolicyId();
     if (policy.result == LoginPolicy::Result::Cancel) {
         showOutcome(policy.message, policy.caption);
+        m_refused = true;
         return false;
     }
 
@@ -147,7 +149,7 @@ void CLogin::onOk()
         accept();
         break;
     case LoginPolicy::Result::Cancel:
-        reject();
+        done(kRefused);
         break;
     case LoginPolicy::Result::Stay:
         break;

@@ -23,9 +23,12 @@ public:
     // Takes the time of creation as the last attempt time.
     CLogin(AppState& state, Prompter& prompter, QWidget* parent = nullptr);
 
-    // Accepted only after a successful login; Rejected on cancel, on an unusable database, when the
-    // first run is left, and after a self-destruct (state.dataDestroyed is then true).
+    // Accepted only after a successful login; Rejected when the user leaves (cancel, Esc, leaving the
+    // first run); kRefused on an unusable database and after a self-destruct (state.dataDestroyed is
+    // then true).
     int run();
+
+    static constexpr int kRefused = 2;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -49,4 +52,5 @@ private:
     QPushButton* m_cancelButton;
     QImage m_background;
     QPoint m_dragOffset;
+    bool m_refused = false;
 };

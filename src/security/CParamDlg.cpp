@@ -8,9 +8,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QVBoxLayout>
 
 #include "security/SecuritySettings.h"
+#include "ui/DialogLayout.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
@@ -88,26 +88,10 @@ CParamDlg::CParamDlg(AppState& state, Prompter& prompter, QWidget* parent)
     form->addLayout(row(m_tamperCheckBox), line++, 1);
     form->setColumnMinimumWidth(1, du.x(150));
 
-    m_saveButton = new QPushButton(QStringLiteral("保 存"), this);
-    m_saveButton->setObjectName(QStringLiteral("saveButton"));
-    m_saveButton->setMinimumSize(du.x(50), du.y(14));
+    m_saveButton = DialogLayout::button(QStringLiteral("保 存"), QStringLiteral("saveButton"), this);
     m_saveButton->setDefault(true);
-    m_closeButton = new QPushButton(QStringLiteral("返 回"), this);
-    m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setMinimumSize(du.x(50), du.y(14));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_saveButton);
-    buttons->addSpacing(du.x(12));
-    buttons->addWidget(m_closeButton);
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(du.x(10), du.y(8), du.x(10), du.y(8));
-    layout->setSpacing(du.y(8));
-    layout->addWidget(group);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    m_closeButton = DialogLayout::button(QStringLiteral("返 回"), QStringLiteral("closeButton"), this);
+    DialogLayout::bodyOverButtons(this, group, {m_saveButton, m_closeButton});
 
     connect(m_destroyCheckBox, &QCheckBox::clicked, this, &CParamDlg::enableRules);
     connect(m_saveButton, &QPushButton::clicked, this, &CParamDlg::onSave);

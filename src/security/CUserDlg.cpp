@@ -8,10 +8,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
 #include "security/ProfileChange.h"
 #include "state/AppState.h"
+#include "ui/DialogLayout.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
@@ -90,27 +90,11 @@ CUserDlg::CUserDlg(AppState& state, Prompter& prompter, QWidget* parent)
     addRow(QStringLiteral("确认新密码:"), m_confirmEdit, nullptr);
     form->setColumnMinimumWidth(1, du.x(120));
 
-    m_applyButton = new QPushButton(QStringLiteral("修 改"), this);
-    m_applyButton->setObjectName(QStringLiteral("applyButton"));
-    m_applyButton->setMinimumSize(du.x(50), du.y(14));
+    m_applyButton = DialogLayout::button(QStringLiteral("修 改"), QStringLiteral("applyButton"), this);
     m_applyButton->setAutoDefault(false);
-    m_closeButton = new QPushButton(QStringLiteral("返 回"), this);
-    m_closeButton->setObjectName(QStringLiteral("closeButton"));
-    m_closeButton->setMinimumSize(du.x(50), du.y(14));
+    m_closeButton = DialogLayout::button(QStringLiteral("返 回"), QStringLiteral("closeButton"), this);
     m_closeButton->setDefault(true);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(m_applyButton);
-    buttons->addSpacing(du.x(12));
-    buttons->addWidget(m_closeButton);
-    buttons->addStretch();
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(du.x(10), du.y(8), du.x(10), du.y(8));
-    layout->setSpacing(du.y(8));
-    layout->addWidget(group);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    DialogLayout::bodyOverButtons(this, group, {m_applyButton, m_closeButton});
 
     connect(m_applyButton, &QPushButton::clicked, this, &CUserDlg::onApply);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -47,7 +47,8 @@ LoginPolicy::AccountCheck LoginPolicy::countAccounts()
     CDbConnection::NewRecordset(count);
     if (!m_state.mainConnection.OpenRecordset(count, QStringLiteral("SELECT count(*) as a FROM tb_User"))) {
         CDbConnection::CloseRecordset(count);
-        return {Accounts::Unusable, kCountFailedText, SharedTexts::kProductCaption};
+        return {Accounts::Unusable, SharedTexts::faultText(m_state.mainConnection.lastFailure(), kCountFailedText),
+                SharedTexts::kProductCaption};
     }
     if (count.isBof() && count.isEof())
         return {Accounts::Unusable, {}, {}};
@@ -97,7 +98,12 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
     CDbConnection& db = m_state.mainConnection;
     Recordset account;
     CDbConnection::NewRecordset(account);
-    if (!db.OpenRecordset(account, QStringLiteral("SELECT * FROM tb_User ")) || (account.isBof() && account.isEof())) {
+    if (!db.OpenRecordset(account, QStringLiteral("SELECT * FROM tb_User "))) {
+        CDbConnection::CloseRecordset(account);
+        return {Result::Stay, SharedTexts::faultText(db.lastFailure(), SharedTexts::kDatabaseFaultText),
+                SharedTexts::kProductCaption};
+    }
+    if (account.isBof() && account.isEof()) {
         CDbConnection::CloseRecordset(account);
         return {Result::Stay, SharedTexts::kDatabaseFaultText, SharedTexts::kProductCaption};
     }
@@ -165,9 +171,12 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
             transaction.rollback();
         else
             transaction.commit();
-    } catch (const DbError&) {
+    } catch (const DbError& error) {
+        // A file that takes no writes is no damaged file: the user must learn what to fix, not be told
+        // that the database was tampered with.
         CDbConnection::CloseRecordset(account);
-        return {Result::Stay, SharedTexts::kDatabaseFaultText, SharedTexts::kProductCaption};
+        return {Result::Stay, SharedTexts::faultText(error.cause(), SharedTexts::kDatabaseFaultText),
+                SharedTexts::kProductCaption};
     }
     CDbConnection::CloseRecordset(account);
     m_state.user = user;

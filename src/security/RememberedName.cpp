@@ -1,5 +1,8 @@
 #include "security/RememberedName.h"
 
+#include <algorithm>
+
+#include "crypto/TextCipher.h"
 #include "security/AccountRow.h"
 #include "state/AccountText.h"
 #include "state/WindowStateRecord.h"
@@ -45,8 +48,26 @@ std::optional<QString> recall(const WindowStateRecord& record, const QString& sy
 {
     if (record.saveName != WindowStateRecord::kYes)
         return std::nullopt;
+    // tiv.ini is anyone's to edit. Only a form that remember() could have written is shown: one whose
+    // encryption gives its own bytes back (no stray byte, nothing outside the code page), with the
+    // salt letters in their places and a name the login box would take as typed. Anything else would
+    // fill the box with garbage.
+    const QString sealed = TextCipher::DecryptText(systemKey, record.loginName);
+    if (record.loginName.isEmpty() || TextCipher::EncryptText(systemKey, sealed) != record.loginName)
+        return std::nullopt;
     // The seal is cut off by length; which seal it was does not matter for reading.
-    return AccountRow(systemKey, QString()).decodeName(record.loginName);
+    const QString salted = AccountText::withoutSeal(sealed);
+    const auto isSaltLetter = [](QChar c) {
+        return c >= u'a' && c <= u'y';
+    };
+    if (salted.size() < 4 || !isSaltLetter(salted[0]) || !isSaltLetter(salted[2]) || !isSaltLetter(salted.back()))
+        return std::nullopt;
+    if (!std::all_of(sealed.begin(), sealed.end(), [](QChar c) { return c.isPrint(); }))
+        return std::nullopt;
+    const QString name = AccountText::UnsaltText(salted);
+    if (AccountText::StripUnsafe(name) != name)
+        return std::nullopt;
+    return name;
 }
 
 } // namespace RememberedName

@@ -25,7 +25,7 @@ bool remember(WindowStateRecord& record, const QString& name, const QString& sea
 // Login name empty, save name "否".
 void forget(WindowStateRecord& record);
 
-// The name the login box starts with, when the record remembers one.
+// The name the login box starts with, when the record remembers one in a valid stored form.
 std::optional<QString> recall(const WindowStateRecord& record, const QString& systemKey);
 
 } // namespace RememberedName

@@ -1,13 +1,39 @@
 #include "state/IniFile.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 
 namespace {
 
+// A temporary file younger than this may belong to a write still under way in another copy of the
+// program.
+constexpr qint64 kStaleTemporarySeconds = 60;
+
 bool sameKey(const QByteArray& a, const QByteArray& b)
 {
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// QSaveFile writes "<name>.XXXXXX" (six random letters and digits) and renames it over the file; a
+// write cut short (a crash, a kill, a power cut) leaves it behind. Six letters of one case are more
+// likely a name someone chose ("tiv.ini.backup") than one drawn at random, so they stay.
+void removeStaleTemporaries(const QString& path)
+{
+    const QFileInfo target(path);
+    const QRegularExpression temporary(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(target.fileName()) + QStringLiteral("\\.(?![a-z]{6}$)(?![A-Z]{6}$)[A-Za-z0-9]{6}")));
+    const QDateTime stale = QDateTime::currentDateTime().addSecs(-kStaleTemporarySeconds);
+    QDir folder = target.dir();
+    const QFileInfoList entries =
+        folder.entryInfoList({target.fileName() + QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QFileInfo& entry : entries) {
+        if (temporary.match(entry.fileName()).hasMatch() && !entry.isSymLink() && entry.lastModified() < stale)
+            folder.remove(entry.fileName());
+    }
 }
 
 } // namespace
@@ -16,10 +42,16 @@ void IniFile::load(const QString& path)
 {
     m_sections.clear();
     m_sections.push_back({});
+    // A pipe or a device would block the read or never end it.
+    if (!QFileInfo(path).isFile())
+        return;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QList<QByteArray> lines = file.readAll().split('\n');
+    const QByteArray bytes = file.read(kMaxFileBytes + 1);
+    if (bytes.size() > kMaxFileBytes)
+        return;
+    const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QByteArray line = lines[i];
         // All of a line's carriage returns belong to its end: one kept would be lost at the next save.
@@ -42,6 +74,7 @@ void IniFile::load(const QString& path)
 
 bool IniFile::save(const QString& path) const
 {
+    removeStaleTemporaries(path);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

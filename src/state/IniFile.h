@@ -11,9 +11,15 @@
 // back.
 class IniFile final {
 public:
-    // An absent or unreadable file reads as an empty one.
+    // No file the program writes comes near this size; a larger one is not the program's and is not
+    // read whole.
+    static constexpr qint64 kMaxFileBytes = 64 * 1024;
+
+    // An absent or unreadable file reads as an empty one, and so does anything but a regular file and
+    // a file larger than kMaxFileBytes.
     void load(const QString& path);
-    // Writes the whole file, readable by its owner only. False when it cannot be written.
+    // Writes the whole file, readable by its owner only. False when it cannot be written. Temporary
+    // files that an interrupted write left beside it go first.
     bool save(const QString& path) const;
 
     std::optional<QByteArray> value(const QByteArray& section, const QByteArray& key) const;

@@ -154,20 +154,22 @@ bool CDbConnection::OpenConnection(const QString& connectionString, QString* err
 bool CDbConnection::openFile(const QString& path, const QString& password, QString* error)
 {
     CloseConnection();
-    auto report = [&](const QString& text) {
+    auto report = [&](const QString& text, DbError::Cause cause) {
         if (error)
             *error = text;
+        m_lastFailure = cause;
         return false;
     };
     if (!QFileInfo(path).isFile())
-        return report(QStringLiteral("no database file at %1").arg(path));
+        return report(QStringLiteral("no database file at %1").arg(path), DbError::Cause::Unknown);
 
     sqlite3* db = nullptr;
     const QByteArray nativePath = QFile::encodeName(path);
     if (sqlite3_open_v2(nativePath.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        // Nothing is made here: a file that does not open is the file's own fault.
         const QString message = QString::fromUtf8(db ? sqlite3_errmsg(db) : "out of memory");
         sqlite3_close_v2(db);
-        return report(message);
+        return report(message, DbError::Cause::Unknown);
     }
     const QByteArray key = password.toUtf8();
     sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
@@ -180,11 +182,15 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
         rc = sqlite3_step(probe);
     sqlite3_finalize(probe);
     if (rc != SQLITE_ROW) {
+        // Another program's lock shows here, as does a folder that cannot take the journal a crashed
+        // run's changes need to be undone.
         const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        const DbError::Cause cause = DbError::causeOf(rc);
         sqlite3_close_v2(db);
-        return report(message);
+        return report(message, cause);
     }
     m_handle = std::make_shared<ConnectionHandle>();
+    m_filePath = path;
     m_handle->db = db;
     m_handle->database = std::shared_ptr<sqlite3>(db, [](sqlite3* handle) { sqlite3_close_v2(handle); });
     return true;
@@ -206,6 +212,7 @@ bool CDbConnection::ShareConnection(const CDbConnection& open)
     if (!open.isOpen())
         return false;
     m_handle = std::make_shared<ConnectionHandle>(*open.m_handle);
+    m_filePath = open.m_filePath;
     return true;
 }
 
@@ -269,8 +276,9 @@ bool CDbConnection::OpenRecordset(Recordset& recordset, const QString& statement
         recordset.m_open = true;
         recordset.m_position = recordset.m_rows.empty() ? -1 : 0;
         return true;
-    } catch (const DbError&) {
+    } catch (const DbError& error) {
         recordset.close();
+        m_lastFailure = error.cause();
         return false;
     }
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "storage/DbError.h"
 #include "storage/FieldValue.h"
 
 struct sqlite3;
@@ -36,6 +37,8 @@ public:
     // Closes the connection; the recordsets opened on it can no longer be used.
     bool CloseConnection();
     bool isOpen() const { return m_handle != nullptr; }
+    // The file the connection opened last (kept after it closes), as found on disk.
+    const QString& filePath() const { return m_filePath; }
 
     // Gives the recordset a fresh, unopened cursor.
     static bool NewRecordset(Recordset& recordset);
@@ -53,6 +56,9 @@ public:
 
     sqlite3* handle() const { return m_handle ? m_handle->db : nullptr; }
     QString errorMessage() const;
+    // Why the last open or OpenRecordset that failed on this connection failed, for the message that
+    // says what the user can do about it.
+    DbError::Cause lastFailure() const { return m_lastFailure; }
 
     // What the connection string names: the file (resolved against the working directory, whatever
     // the letter case of its spelling) and the password.
@@ -70,4 +76,6 @@ public:
 
 private:
     std::shared_ptr<ConnectionHandle> m_handle;
+    QString m_filePath;
+    DbError::Cause m_lastFailure = DbError::Cause::Unknown;
 };

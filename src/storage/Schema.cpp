@@ -43,26 +43,28 @@ QStringList tableStatements()
 {
     const QString record = QString::fromLatin1(kRecordColumns);
     return QStringList{
-        // The account id is a braced GUID that the database makes when the row is added.
-        QStringLiteral("CREATE TABLE tb_User ("
-                       "id TEXT NOT NULL DEFAULT ('{' || upper(hex(randomblob(4))) || '-' || "
-                       "upper(hex(randomblob(2))) || '-' || upper(hex(randomblob(2))) || '-' || "
-                       "upper(hex(randomblob(2))) || '-' || upper(hex(randomblob(6))) || '}'), "
-                       "userName BLOB, password BLOB, aesKey BLOB, errorTimes BLOB, gender INTEGER, "
-                       "purview INTEGER, createtime TEXT DEFAULT (datetime('now', 'localtime')), "
-                       "lastLoginTime TEXT, lastLogoutTime TEXT, loginTimes INTEGER)"),
-        QStringLiteral("CREATE TABLE tb_Setting (id INTEGER, aesRank BLOB, instance BLOB, interval BLOB, "
-                       "sdRank BLOB, version BLOB)"),
-        QStringLiteral("CREATE TABLE tb_Article (%1, mTitle BLOB, mContent BLOB)").arg(record),
-        QStringLiteral("CREATE TABLE tb_Dairy (%1, mTitle BLOB, mContent BLOB, dairyDate TEXT, mWeather TEXT)")
-            .arg(record),
-        QStringLiteral("CREATE TABLE tb_Pwd (%1, userName BLOB, password BLOB, url BLOB, intro BLOB)").arg(record),
-        QStringLiteral("CREATE TABLE tb_FolderMax (mModule TEXT, folder1 INTEGER, folder2 INTEGER, "
-                       "folder3 INTEGER, folder4 INTEGER, folder5 INTEGER)"),
-        QStringLiteral("CREATE TABLE tb_Const (cModule TEXT, cGroup TEXT, cItem TEXT)"),
-        QStringLiteral("CREATE TABLE tb_Task (id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, "
-                       "mContent BLOB, startTime TEXT, endTime TEXT, createTime TEXT, mRank INTEGER)"),
-    } + indexStatements();
+               // The account id is a braced GUID that the database makes when the row is added.
+               QStringLiteral("CREATE TABLE tb_User ("
+                              "id TEXT NOT NULL DEFAULT ('{' || upper(hex(randomblob(4))) || '-' || "
+                              "upper(hex(randomblob(2))) || '-' || upper(hex(randomblob(2))) || '-' || "
+                              "upper(hex(randomblob(2))) || '-' || upper(hex(randomblob(6))) || '}'), "
+                              "userName BLOB, password BLOB, aesKey BLOB, errorTimes BLOB, gender INTEGER, "
+                              "purview INTEGER, createtime TEXT DEFAULT (datetime('now', 'localtime')), "
+                              "lastLoginTime TEXT, lastLogoutTime TEXT, loginTimes INTEGER)"),
+               QStringLiteral("CREATE TABLE tb_Setting (id INTEGER, aesRank BLOB, instance BLOB, interval BLOB, "
+                              "sdRank BLOB, version BLOB)"),
+               QStringLiteral("CREATE TABLE tb_Article (%1, mTitle BLOB, mContent BLOB)").arg(record),
+               QStringLiteral("CREATE TABLE tb_Dairy (%1, mTitle BLOB, mContent BLOB, dairyDate TEXT, mWeather TEXT)")
+                   .arg(record),
+               QStringLiteral("CREATE TABLE tb_Pwd (%1, userName BLOB, password BLOB, url BLOB, intro BLOB)")
+                   .arg(record),
+               QStringLiteral("CREATE TABLE tb_FolderMax (mModule TEXT, folder1 INTEGER, folder2 INTEGER, "
+                              "folder3 INTEGER, folder4 INTEGER, folder5 INTEGER)"),
+               QStringLiteral("CREATE TABLE tb_Const (cModule TEXT, cGroup TEXT, cItem TEXT)"),
+               QStringLiteral("CREATE TABLE tb_Task (id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, "
+                              "mContent BLOB, startTime TEXT, endTime TEXT, createTime TEXT, mRank INTEGER)"),
+           } +
+           indexStatements();
 }
 
 // Makes every missing folder of the path readable by its owner only from the start.
@@ -105,6 +107,11 @@ void EnsureIndexes(CDbConnection& connection)
 {
     for (const QString& statement : indexStatements())
         connection.execute(statement);
+}
+
+QString databasePath()
+{
+    return CDbConnection::parseConnectionString(kConnectionString).path;
 }
 
 QStringList defaultWeatherWords()

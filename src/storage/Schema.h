@@ -11,8 +11,10 @@ namespace Schema {
 // The data source and the password every connection uses.
 inline const QString kConnectionString = QStringLiteral(
     "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=./data//Tiv.dat;Jet OLEDB:Database Password=lumbrawinxoctep");
-// The same file as the program's other code names it (backup, deletion after a self-destruct).
-inline const QString kDatabasePath = QStringLiteral("./data/tiv.dat");
+// The file the connection string names, found as the connections find it: data/TIV.DAT is the same
+// file. Everything that handles the file itself (the backup, the deletion after a self-destruct) goes
+// by this path, so it always reaches the file the connections open.
+QString databasePath();
 
 // The words of the diary's weather list in a new database.
 QStringList defaultWeatherWords();

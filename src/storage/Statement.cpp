@@ -8,7 +8,9 @@ namespace {
 
 [[noreturn]] void fail(sqlite3* db, const char* what)
 {
-    throw DbError(std::string(what) + ": " + (db ? sqlite3_errmsg(db) : "no connection"));
+    if (!db)
+        throw DbError(std::string(what) + ": no connection");
+    throw DbError(std::string(what) + ": " + sqlite3_errmsg(db), DbError::causeOf(sqlite3_extended_errcode(db)));
 }
 
 } // namespace

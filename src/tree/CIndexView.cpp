@@ -214,13 +214,18 @@ void CIndexView::RenameSelectedNode(const QString& caption)
         model(module)->setCaption(selected, caption);
 }
 
-void CIndexView::renameNode(ModuleKind module, int id, const QString& caption)
+void CIndexView::showSavedNode(ModuleKind module, int id, const QString& caption, bool important)
 {
     if (module == ModuleKind::None)
         return;
-    const QModelIndex node = model(module)->indexOfId(id);
-    if (node.isValid())
-        model(module)->setCaption(node, caption);
+    TreeModel* rows = model(module);
+    const QModelIndex node = rows->indexOfId(id);
+    if (!node.isValid())
+        return;
+    rows->setCaption(node, caption);
+    // Marking a record "重要" shows at once, as the next load would show it.
+    const int plain = TreeModel::imageOf(node) % ModuleTree::kMarked;
+    rows->setImage(node, important ? plain + ModuleTree::kMarked : plain);
 }
 
 void CIndexView::onRenameRequested(ModuleKind module, const QModelIndex& index, const QString& caption)

@@ -40,8 +40,8 @@ public:
     void ReloadCurrentTree();
     // Gives the selected node of the current module's tree a new caption (after a record save).
     void RenameSelectedNode(const QString& caption);
-    // Gives the node of a row a new caption, wherever it is.
-    void renameNode(ModuleKind module, int id, const QString& caption);
+    // Gives the node of a row a new caption and shows its mark, wherever it is (after a record save).
+    void showSavedNode(ModuleKind module, int id, const QString& caption, bool important);
 
     // Asked before a module's selection moves to another node; false keeps the selection where it is.
     void setLeaveGuard(std::function<bool(ModuleKind)> guard) { m_leaveGuard = std::move(guard); }

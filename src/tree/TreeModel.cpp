@@ -107,6 +107,15 @@ void TreeModel::setCaption(const QModelIndex& index, const QString& caption)
     Q_EMIT dataChanged(index, index);
 }
 
+void TreeModel::setImage(const QModelIndex& index, int image)
+{
+    const int node = nodeOf(index);
+    if (node < 0 || image < 0 || image >= kImageCount)
+        return;
+    m_nodes[static_cast<std::size_t>(node)].image = static_cast<quint8>(image);
+    Q_EMIT dataChanged(index, index, {Qt::DecorationRole, ImageRole});
+}
+
 void TreeModel::moveNode(const QModelIndex& index, int row)
 {
     const int node = nodeOf(index);

@@ -38,6 +38,7 @@ public:
     // Removes the node and everything below it.
     void removeNode(const QModelIndex& index);
     void setCaption(const QModelIndex& index, const QString& caption);
+    void setImage(const QModelIndex& index, int image);
     // Moves the node to another row among its siblings.
     void moveNode(const QModelIndex& index, int row);
 
