@@ -107,8 +107,11 @@ std::optional<QByteArray> IniFile::value(const QByteArray& section, const QByteA
     return std::nullopt;
 }
 
-void IniFile::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value)
+void IniFile::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& given)
 {
+    // A value is one line: a line break in it would end the line, or join the line end, when read back.
+    QByteArray value = given;
+    value.replace('\r', QByteArray()).replace('\n', QByteArray());
     if (m_sections.empty())
         m_sections.push_back({});
     Section* target = findSection(section);
