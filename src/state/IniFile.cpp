@@ -64,9 +64,11 @@ void IniFile::load(const QString& path)
             m_sections.push_back({trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed(), {}});
             continue;
         }
+        // A line with nothing but blanks before its "=" is no key line: it stays as it is.
         const qsizetype equals = line.indexOf('=');
-        if (equals > 0 && !trimmed.startsWith(';'))
-            m_sections.back().lines.push_back({line.left(equals).trimmed(), line.mid(equals + 1).trimmed()});
+        const QByteArray key = equals > 0 ? line.left(equals).trimmed() : QByteArray();
+        if (!key.isEmpty() && !trimmed.startsWith(';'))
+            m_sections.back().lines.push_back({key, line.mid(equals + 1).trimmed()});
         else
             m_sections.back().lines.push_back({{}, line});
     }
