@@ -7,6 +7,6 @@ tools/deps.sh package
 tools/build.sh
 (cd build && cpack -G DEB >/dev/null)
 deb="$(ls build/tiv_*.deb)"
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb"
 dpkg-deb --contents "$deb" | awk '{print $6}' | grep -v '/$'
 echo "Built $deb"
