@@ -589,6 +589,7 @@ private slots:
         QTest::newRow("outside the code page") << outsideTheCodePage << QString();
         QTest::newRow("salt letter out of place") << stored(QStringLiteral("z张q三r")) << QString();
         QTest::newRow("control character") << stored(QStringLiteral("p张q\t三r")) << QString();
+        QTest::newRow("user-defined character") << stored(QStringLiteral("p张q\uE28A三r")) << QStringLiteral("张\uE28A三");
         QTest::newRow("character the login strips") << stored(QStringLiteral("p张q:三r")) << QString();
         QTest::newRow("too short for a name") << stored(QStringLiteral("pqr")) << QString();
         QTest::newRow("shorter than a seal") << TextCipher::EncryptText(key, QStringLiteral("pqr")) << QString();

@@ -508,6 +508,14 @@ private slots:
         QCOMPARE(drawn.size(), QSize(16, 12));
     }
 
+    // Code-page characters still waiting for their decoding stay in front of a picture that follows them.
+    void textBeforeAPictureStaysInFront()
+    {
+        QTextDocument document;
+        QVERIFY(RtfReader::read(withFonts("\\f0 \\'d5\\'fd{\\pict\\wmetafile8 0102}\\'ce\\'c4"), document));
+        QCOMPARE(document.toPlainText(), u"正\ufffc文"_s);
+    }
+
     // A picture Qt cannot draw is a visible placeholder that carries its group, which the writer puts back as it
     // was; a group that cannot be kept byte for byte (binary data, cut off) is rebuilt as hex.
     void placeholderPictures_data()

@@ -56,19 +56,19 @@ std::vector<Row> rows(AppState& state, ModuleKind module)
     return result;
 }
 
-const Row* rowWithId(const std::vector<Row>& all, int id)
+// A missing row comes back with id, type and order -1, so the comparisons that follow fail.
+Row rowWithId(const std::vector<Row>& all, int id)
 {
     for (const Row& row : all)
         if (row.id == id)
-            return &row;
-    return nullptr;
+            return row;
+    return {-1, {}, {}, -1, -1};
 }
 
 int orderOf(AppState& state, ModuleKind module, int id)
 {
     const std::vector<Row> all = rows(state, module);
-    const Row* row = rowWithId(all, id);
-    return row ? row->orderId : -1;
+    return rowWithId(all, id).orderId;
 }
 
 int counter(AppState& state, int level)
@@ -178,11 +178,11 @@ private slots:
         const TreeCommands::AddOutcome another = commands.AddRecord();
         QCOMPARE(another.parent, NodeParent::SelectedParent);
         all = rows(s, ModuleKind::File);
-        QCOMPARE(rowWithId(all, child.id)->path, p("10001 10001 00000 00000 00000 0"));
-        QCOMPARE(rowWithId(all, record.id)->type, 10);
-        QCOMPARE(rowWithId(all, beside.id)->path, p("10001 10002 00000 00000 00000 0"));
-        QCOMPARE(rowWithId(all, another.id)->path, rowWithId(all, record.id)->path);
-        QCOMPARE(rowWithId(all, another.id)->orderId, rowWithId(all, record.id)->orderId + 2);
+        QCOMPARE(rowWithId(all, child.id).path, p("10001 10001 00000 00000 00000 0"));
+        QCOMPARE(rowWithId(all, record.id).type, 10);
+        QCOMPARE(rowWithId(all, beside.id).path, p("10001 10002 00000 00000 00000 0"));
+        QCOMPARE(rowWithId(all, another.id).path, rowWithId(all, record.id).path);
+        QCOMPARE(rowWithId(all, another.id).orderId, rowWithId(all, record.id).orderId + 2);
 
         s.currentModule = ModuleKind::Pwd;
         QCOMPARE(commands.AddSiblingFolder().statusText, QStringLiteral("添加密码本成功"));
@@ -200,7 +200,7 @@ private slots:
         QCOMPARE(counter(s, 5), 10000);
         const TreeCommands::AddOutcome record = commands.AddRecord();
         QVERIFY(record.added);
-        QCOMPARE(rowWithId(rows(s, ModuleKind::File), record.id)->type, 50);
+        QCOMPARE(rowWithId(rows(s, ModuleKind::File), record.id).type, 50);
 
         select(s, 4242); // a selection whose row is gone adds nothing
         QCOMPARE(commands.AddRecord().statusText, QStringLiteral("添加文件失败"));

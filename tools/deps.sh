@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tiv needs, and only those that are missing.
-#   tools/deps.sh build   what building, testing and benchmarking need
-#   tools/deps.sh run     that, plus what running the program on a desktop needs
+# Installs the Debian packages Tiv needs, and only those that are missing. Only the installation runs as root:
+# through sudo when this script is not run by root.
+#   tools/deps.sh build     what building, testing (with the sanitizers and the fuzz targets) and benchmarking need
+#   tools/deps.sh run       that, plus what running the program on a desktop needs
+#   tools/deps.sh package   that, plus what building the Debian package needs
 set -euo pipefail
 
 build_packages=(
@@ -9,13 +11,16 @@ build_packages=(
     qt6-base-dev libqt6svg6
     libsqlcipher-dev sqlcipher sqlite3
     libssl-dev libbenchmark-dev
+    clang libclang-rt-dev
 )
 run_packages=(fonts-noto-cjk qt6-translations-l10n)
+package_packages=(dpkg-dev file)
 
 wanted=("${build_packages[@]}")
-if [ "${1:-build}" = run ]; then
-    wanted+=("${run_packages[@]}")
-fi
+case "${1:-build}" in
+    run) wanted+=("${run_packages[@]}") ;;
+    package) wanted+=("${package_packages[@]}") ;;
+esac
 
 missing=()
 for package in "${wanted[@]}"; do
@@ -25,11 +30,14 @@ for package in "${wanted[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
+as_root=()
 if [ "$(id -u)" -ne 0 ]; then
-    echo "tools/deps.sh: missing packages: ${missing[*]}; run this as root to install them." >&2
-    exit 1
+    if ! command -v sudo >/dev/null; then
+        echo "tools/deps.sh: missing packages: ${missing[*]}; install them as root (there is no sudo)." >&2
+        exit 1
+    fi
+    as_root=(sudo)
 fi
 echo "Installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

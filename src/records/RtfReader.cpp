@@ -1323,6 +1323,9 @@ private:
             m_state.dest = Dest::Skip;
             return;
         }
+        // Text whose code-page bytes are still pending comes before the picture, not after it.
+        flushBytes();
+        dropLoneSurrogate();
         m_picture = Picture{};
         m_picture.start = m_wordStart;
         m_state.dest = Dest::Picture;

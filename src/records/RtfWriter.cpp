@@ -165,9 +165,7 @@ public:
         for (qsizetype i = 0; i < m_faces.size(); ++i) {
             const bool chinese = m_chinese[i];
             out.append("{\\f" + QByteArray::number(i) + (chinese ? "\\fnil\\fcharset134 " : "\\fnil\\fcharset0 "));
-            QString name = m_faces[i];
-            name.remove(u';');
-            appendText(out, name, chinese);
+            appendText(out, m_faces[i], chinese);
             out.append(";}");
         }
         out.append("}\n{\\colortbl ;");
@@ -182,10 +180,19 @@ public:
     }
 
 private:
+    // The face's name as the font table holds it. A name keeps no ';' (it ends the entry), nothing that is
+    // written as a control word or left out in text (a reader would not take it back into a name) and no blanks
+    // at its ends (readers trim them): the name read back is then the name written, and so is its charset.
     static QString faceOf(const QFont& font)
     {
         const QStringList families = font.families();
         QString face = families.isEmpty() ? font.family() : families.constFirst();
+        face.removeIf([](QChar c) {
+            const char16_t u = c.unicode();
+            return u == u';' || u < 0x20 || u == 0x7F || u == 0xA0 || u == 0xAD || u == 0x2011 || u == 0x2028 ||
+                   u == 0x2029 || u == 0xFFFC || u == 0xFDD0 || u == 0xFDD1;
+        });
+        face = face.trimmed();
         return face.isEmpty() ? kFallbackFace : face;
     }
 

@@ -62,7 +62,11 @@ std::optional<QString> recall(const WindowStateRecord& record, const QString& sy
     };
     if (salted.size() < 4 || !isSaltLetter(salted[0]) || !isSaltLetter(salted[2]) || !isSaltLetter(salted.back()))
         return std::nullopt;
-    if (!std::all_of(sealed.begin(), sealed.end(), [](QChar c) { return c.isPrint(); }))
+    // The code page's user-defined characters are private-use ones: a name may hold them.
+    const auto isShown = [](QChar c) {
+        return c.isPrint() || c.category() == QChar::Other_PrivateUse;
+    };
+    if (!std::all_of(sealed.begin(), sealed.end(), isShown))
         return std::nullopt;
     const QString name = AccountText::UnsaltText(salted);
     if (AccountText::StripUnsafe(name) != name)

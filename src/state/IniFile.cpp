@@ -54,7 +54,8 @@ void IniFile::load(const QString& path)
     const QList<QByteArray> lines = bytes.split('\n');
     for (qsizetype i = 0; i < lines.size(); ++i) {
         QByteArray line = lines[i];
-        if (line.endsWith('\r'))
+        // All of a line's carriage returns belong to its end: one kept would be lost at the next save.
+        while (line.endsWith('\r'))
             line.chop(1);
         if (i == lines.size() - 1 && line.isEmpty())
             break; // the end of the last line
@@ -63,9 +64,11 @@ void IniFile::load(const QString& path)
             m_sections.push_back({trimmed.mid(1, trimmed.indexOf(']') - 1).trimmed(), {}});
             continue;
         }
+        // A line with nothing but blanks before its "=" is no key line: it stays as it is.
         const qsizetype equals = line.indexOf('=');
-        if (equals > 0 && !trimmed.startsWith(';'))
-            m_sections.back().lines.push_back({line.left(equals).trimmed(), line.mid(equals + 1).trimmed()});
+        const QByteArray key = equals > 0 ? line.left(equals).trimmed() : QByteArray();
+        if (!key.isEmpty() && !trimmed.startsWith(';'))
+            m_sections.back().lines.push_back({key, line.mid(equals + 1).trimmed()});
         else
             m_sections.back().lines.push_back({{}, line});
     }
@@ -106,8 +109,11 @@ std::optional<QByteArray> IniFile::value(const QByteArray& section, const QByteA
     return std::nullopt;
 }
 
-void IniFile::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& value)
+void IniFile::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& given)
 {
+    // A value is one line: a line break in it would end the line, or join the line end, when read back.
+    QByteArray value = given;
+    value.replace('\r', QByteArray()).replace('\n', QByteArray());
     if (m_sections.empty())
         m_sections.push_back({});
     Section* target = findSection(section);

@@ -351,13 +351,13 @@ void CIndexView::deleteSelected()
     select(module, next.isValid() ? QModelIndex(next) : rows->index(0, 0));
 }
 
-void CIndexView::runMove(bool (TreeCommands::*move)(), Move where)
+void CIndexView::runMove(bool (TreeCommands::*command)(), Move where)
 {
     const ModuleKind module = m_state.currentModule;
     if (module == ModuleKind::None)
         return;
     TreeCommands commands(m_state, m_prompter);
-    if (!(commands.*move)())
+    if (!(commands.*command)())
         return;
     // The order changed only among the records of the moved row's folder: the node moves there, and
     // nothing else of the tree is read again.

@@ -99,7 +99,7 @@ private:
     void runAdd(TreeCommands::AddOutcome (TreeCommands::*add)());
     // A record moved among the records of its folder: to the first or last place, or one place.
     enum class Move { Top, Up, Down, Bottom };
-    void runMove(bool (TreeCommands::*move)(), Move where);
+    void runMove(bool (TreeCommands::*command)(), Move where);
 
     AppState& m_state;
     Prompter& m_prompter;

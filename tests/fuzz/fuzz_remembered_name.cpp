@@ -1,0 +1,55 @@
+// Arbitrary bytes as the remembered login name of tiv.ini, and arbitrary text as the name to remember. A
+// stored form that is garbage must not bring the login down; a name the login box could take must come back
+// as itself.
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "crypto/CodePage936.h"
+#include "security/RememberedName.h"
+#include "state/AccountText.h"
+#include "state/RandomLetters.h"
+#include "state/WindowStateRecord.h"
+
+namespace {
+
+const QString kSystemKey = QStringLiteral("9f3c2a7e51d04b6a");
+const QString kSeal = QStringLiteral("3333-4444");
+
+// What a user can have typed into the name box and the login kept: printable, without the characters it
+// strips, in the code page's form.
+QString typableName(QByteArrayView bytes)
+{
+    QString name = AccountText::StripUnsafe(CodePage936::roundTrip(QString::fromUtf8(bytes)));
+    name.removeIf([](QChar c) { return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format; });
+    return name;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const QByteArrayView bytes(data, static_cast<qsizetype>(size));
+
+    WindowStateRecord stored;
+    stored.saveName = WindowStateRecord::kYes;
+    stored.loginName = bytes.toByteArray();
+    (void)RememberedName::recall(stored, kSystemKey);
+
+    const QString name = typableName(bytes);
+    if (name.isEmpty())
+        return 0;
+    FixedLetters letters(QStringLiteral("kqmtbxyz"));
+    WindowStateRecord record;
+    if (!RememberedName::remember(record, name, kSeal, kSystemKey, letters))
+        return 0;
+    const std::optional<QString> recalled = RememberedName::recall(record, kSystemKey);
+    if (recalled != name) {
+        std::fprintf(stderr, "remembered \"%s\", recalled \"%s\"\n", qPrintable(name),
+                     recalled ? qPrintable(*recalled) : "nothing");
+        std::abort();
+    }
+    return 0;
+}
