@@ -111,9 +111,10 @@ std::optional<QByteArray> IniFile::value(const QByteArray& section, const QByteA
 
 void IniFile::setValue(const QByteArray& section, const QByteArray& key, const QByteArray& given)
 {
-    // A value is one line: a line break in it would end the line, or join the line end, when read back.
+    // A value is one line without blanks at its ends, as load() reads it back: a line break would end
+    // the line or join the line end, and blanks at the ends would be trimmed away.
     QByteArray value = given;
-    value.replace('\r', QByteArray()).replace('\n', QByteArray());
+    value = value.replace('\r', QByteArray()).replace('\n', QByteArray()).trimmed();
     if (m_sections.empty())
         m_sections.push_back({});
     Section* target = findSection(section);
