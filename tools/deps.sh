@@ -7,7 +7,7 @@
 set -euo pipefail
 
 build_packages=(
-    cmake make g++ pkg-config
+    cmake make g++ pkg-config libxcb1-dev
     qt6-base-dev libqt6svg6
     libsqlcipher-dev sqlcipher sqlite3
     libssl-dev libbenchmark-dev
