@@ -7,6 +7,7 @@
 #include <QTranslator>
 
 #include "app/CTivApp.h"
+#include "app/Startup.h"
 #include "app/TivApplication.h"
 #include "state/RandomLetters.h"
 #include "storage/Clock.h"
@@ -18,6 +19,8 @@ int main(int argc, char* argv[])
     // Every file and folder the program makes (tiv.ini, backups, SQLite's journal) is its owner's
     // alone from the moment it exists.
     ::umask(077);
+    // The database key is derived while Qt starts and connects to the display.
+    Startup::EarlyOpen opening = Startup::openInBackground();
     TivApplication application(argc, argv);
     // No display name: Qt would add it to every window title, and each window carries its own caption.
     QApplication::setApplicationName(QStringLiteral("Tiv"));
@@ -35,7 +38,7 @@ int main(int argc, char* argv[])
     SystemClock clock;
     SystemRandomLetters letters;
     CTivApp tiv(clock, letters);
-    const int result = tiv.InitInstance() ? QApplication::exec() : 0;
+    const int result = tiv.InitInstance(std::move(opening)) ? QApplication::exec() : 0;
     // A start the program refused ends with a status that says so, for whatever started it.
     const int status = tiv.ExitInstance();
     return result != 0 ? result : status;

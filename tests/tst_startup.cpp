@@ -1,9 +1,12 @@
 // Start-up and exit: the dated backup, the connections, the policy row, the single-instance lock and
 // the deletion after a self-destruct.
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <QFile>
@@ -22,6 +25,7 @@
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
+#include "storage/Transaction.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -272,6 +276,9 @@ private slots:
         QVERIFY(!Startup::openConnections(state, prompter)); // after the connection's wait for the lock
         QCOMPARE(prompter.lastMessage(), SharedTexts::kDatabaseBusyText);
         other.execute(QStringLiteral("ROLLBACK"));
+        // The program's own start opens the file on a thread of its own; the connections then share it.
+        QVERIFY(Startup::openConnections(state, prompter, Startup::openInBackground()));
+        QCOMPARE(state.moduleConnection(ModuleKind::Pwd).handle(), state.mainConnection.handle());
 
         QFile file(Schema::databasePath());
         QVERIFY(file.open(QIODevice::ReadWrite));
@@ -280,6 +287,45 @@ private slots:
         file.close();
         QVERIFY(!Startup::openConnections(state, prompter));
         QCOMPARE(prompter.lastMessage(), CDbConnection::kOpenFailedText);
+        prompter.messages.clear();
+        QVERIFY(!Startup::openConnections(state, prompter, Startup::openInBackground()));
+        QCOMPARE(prompter.lastMessage(), CDbConnection::kOpenFailedText);
+    }
+
+    void writeWaitsForTheBackupCopyWhichHoldsTheStateBefore()
+    {
+        TempWorkDir work;
+        addArticles(1);
+        CDbConnection copier;
+        QVERIFY(copier.openFile(Schema::databasePath(), kPassword));
+        copier.execute(QStringLiteral("BEGIN"));
+        copier.execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        std::atomic<bool> copyEnded{false};
+        int countSeenByCopy = -1;
+        // A copy of a large file on a slow disk: longer than the busy timeout of a write.
+        std::thread copy([&] {
+            const CDbConnection::CopyHold hold;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5500));
+            Recordset rs;
+            copier.OpenRecordset(rs, QStringLiteral("SELECT count(*) AS a FROM tb_Article"));
+            countSeenByCopy = FieldConversions::toInt(rs.field(QStringLiteral("a")));
+            copyEnded = true;
+            copier.execute(QStringLiteral("COMMIT"));
+        });
+        CDbConnection writer;
+        QVERIFY(writer.openFile(Schema::databasePath(), kPassword));
+        bool written = false;
+        try {
+            Transaction transaction(writer);
+            writer.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (2)"));
+            transaction.commit();
+            written = copyEnded;
+        } catch (const DbError&) {
+        }
+        copy.join();
+        QVERIFY(written);
+        QCOMPARE(countSeenByCopy, 1);
+        QCOMPARE(articleCount(Schema::databasePath()), 2);
     }
 
     void exitAfterSelfDestructDeletesTheFileAndItsBackupsAndTheNextStartFails()

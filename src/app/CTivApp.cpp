@@ -1,7 +1,6 @@
 #include "app/CTivApp.h"
 
 #include "app/CMainFrame.h"
-#include "app/Startup.h"
 #include "security/CLogin.h"
 
 CTivApp::CTivApp(const Clock& clock, RandomLetters& letters, Prompter* prompter, QObject* parent)
@@ -14,14 +13,17 @@ CTivApp::~CTivApp()
     ExitInstance();
 }
 
-bool CTivApp::InitInstance()
+bool CTivApp::InitInstance(Startup::EarlyOpen early)
 {
-    if (!Startup::prepare(m_state, m_lock, m_prompter)) {
-        m_startRefused = true;
-        return false;
-    }
     {
+        // Built while the early open derives the database key: the first look at the fonts takes
+        // about as long. Nothing of it reads the database before run().
         CLogin login(m_state, m_prompter);
+        if (!Startup::prepare(m_state, m_lock, m_prompter, std::move(early))) {
+            m_startRefused = true;
+            return false;
+        }
+        m_backup = DatedBackup::start(m_state.clock);
         m_widgetPrompter.setParent(&login);
         const int result = login.run();
         m_widgetPrompter.setParent(nullptr);
@@ -44,6 +46,9 @@ int CTivApp::ExitInstance()
     m_exited = true;
     m_widgetPrompter.setParent(nullptr);
     m_frame.reset();
+    // A self-destruct deletes the backups too, so the copy must be complete before.
+    if (m_backup.valid())
+        m_backup.wait();
     Startup::finish(m_state, m_lock);
     return m_startRefused ? 1 : 0;
 }

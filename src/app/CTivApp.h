@@ -2,9 +2,12 @@
 
 #include <QObject>
 
+#include <future>
 #include <memory>
 
+#include "app/DatedBackup.h"
 #include "app/InstanceLock.h"
+#include "app/Startup.h"
 #include "state/AppState.h"
 #include "ui/WidgetPrompter.h"
 
@@ -24,9 +27,10 @@ public:
     CTivApp(const Clock& clock, RandomLetters& letters, Prompter* prompter = nullptr, QObject* parent = nullptr);
     ~CTivApp() override;
 
-    // Backup, keys, connections, policy, lock, window state, login; then the main window is shown.
-    // False ends the program (ExitInstance still runs).
-    bool InitInstance();
+    // Keys, connections (the early open's when one is given), policy, lock, window state; the dated
+    // backup started beside the login; then the main window is shown. False ends the program
+    // (ExitInstance still runs).
+    bool InitInstance(Startup::EarlyOpen early = {});
     // Releases the lock, closes the connections and, after a self-destruct, deletes the database.
     // Runs once. Gives the program's exit status: 1 when the program refused to start (the user has
     // been told why), else 0.
@@ -41,6 +45,7 @@ private:
     WidgetPrompter m_widgetPrompter;
     Prompter& m_prompter;
     std::unique_ptr<CMainFrame> m_frame;
+    std::future<DatedBackup::Result> m_backup;
     bool m_startRefused = false;
     bool m_exited = false;
 };

@@ -33,6 +33,7 @@ bool copyConsistently(const QString& target, const QDateTime& now)
     try {
         source.execute(QStringLiteral("BEGIN"));
         source.execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
+        const CDbConnection::CopyHold hold;
         QFile::remove(partial);
         copied = QFile::copy(database, partial);
         // The copy is stamped with the moment it was made, which later starts compare with today.
@@ -73,7 +74,17 @@ void removeAll()
 
 Result run(const Clock& clock)
 {
-    const QDate today = clock.now().date();
+    return runAt(clock.now());
+}
+
+std::future<Result> start(const Clock& clock)
+{
+    return std::async(std::launch::async, &runAt, clock.now());
+}
+
+Result runAt(const QDateTime& now)
+{
+    const QDate today = now.date();
     if (!monthDay(today).endsWith(QLatin1Char('2')))
         return Result::NotToday;
     if (!QFileInfo(QStringLiteral("./backup")).isDir())
@@ -88,7 +99,7 @@ Result run(const Clock& clock)
             return Result::AlreadyMade;
         QFile::remove(target);
     }
-    return copyConsistently(target, clock.now()) ? Result::Made : Result::Failed;
+    return copyConsistently(target, now) ? Result::Made : Result::Failed;
 }
 
 } // namespace DatedBackup

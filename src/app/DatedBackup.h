@@ -1,7 +1,9 @@
 #pragma once
 
-#include <QDate>
+#include <QDateTime>
 #include <QString>
+
+#include <future>
 
 class Clock;
 
@@ -19,6 +21,11 @@ enum class Result {
 QString backupPath(const QDate& day);
 
 Result run(const Clock& clock);
+Result runAt(const QDateTime& now);
+// Runs the backup on a thread of its own, so the login need not wait for the copy. The copy holds
+// a read transaction, and the program's writes wait for it to end (CDbConnection::CopyHold), so it
+// holds the database as it was before this run wrote anything.
+std::future<Result> start(const Clock& clock);
 
 // Deletes every dated backup in ./backup: after a self-destruct they would keep the data it destroyed.
 void removeAll();

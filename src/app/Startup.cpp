@@ -18,11 +18,19 @@
 
 namespace Startup {
 
-bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter)
+EarlyOpen openInBackground()
 {
-    DatedBackup::run(state.clock);
+    return std::async(std::launch::async, [] {
+        auto connection = std::make_unique<CDbConnection>();
+        connection->OpenConnection(Schema::kConnectionString);
+        return connection;
+    });
+}
+
+bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter, EarlyOpen early)
+{
     state.systemKey = SystemKey::build();
-    if (!openConnections(state, prompter) || !checkWritable(state, prompter))
+    if (!openConnections(state, prompter, std::move(early)) || !checkWritable(state, prompter))
         return false;
     try {
         Schema::EnsureIndexes(state.mainConnection);
@@ -35,15 +43,17 @@ bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter)
     return true;
 }
 
-bool openConnections(AppState& state, Prompter& prompter)
+bool openConnections(AppState& state, Prompter& prompter, EarlyOpen early)
 {
     // The first connection that fails ends start-up; the others are not attempted. The module
     // connections share the main connection's keyed handle, so the key is derived once.
-    bool opened = state.mainConnection.OpenConnection(Schema::kConnectionString);
+    const std::unique_ptr<CDbConnection> opening = early.valid() ? early.get() : nullptr;
+    bool opened = opening ? state.mainConnection.ShareConnection(*opening)
+                          : state.mainConnection.OpenConnection(Schema::kConnectionString);
     for (ModuleKind module : kAllModules)
         opened = opened && state.moduleConnection(module).ShareConnection(state.mainConnection);
     if (!opened) {
-        const DbError::Cause cause = state.mainConnection.lastFailure();
+        const DbError::Cause cause = (opening ? *opening : state.mainConnection).lastFailure();
         prompter.showMessage(SharedTexts::faultText(cause, CDbConnection::kOpenFailedText), SharedTexts::kAppCaption);
     }
     return opened;

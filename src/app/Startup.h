@@ -2,7 +2,11 @@
 
 #include <QString>
 
+#include <future>
+#include <memory>
+
 #include "state/SharedTexts.h"
+#include "storage/CDbConnection.h"
 
 struct AppState;
 class InstanceLock;
@@ -15,11 +19,17 @@ inline const QString kAlreadyRunningText =
     SharedTexts::kProductCaption + QStringLiteral("已有一个的实例已经运行！\r\n\r\n（注：为了你的信息安全，"
                                                   "请根据自身情况设定是否允许同时运行多个实例！\r\n");
 
-// The dated backup, the system key, the four connections, the policy row, the single-instance lock
-// and the window-state file, in that order. False ends start-up; the user has been told why.
-bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter);
+// The database opened on a thread of its own. Keying it derives the key from the password, which
+// takes tens of milliseconds that can pass while Qt connects to the display.
+using EarlyOpen = std::future<std::unique_ptr<CDbConnection>>;
+EarlyOpen openInBackground();
 
-bool openConnections(AppState& state, Prompter& prompter);
+// The system key, the four connections (taken from the early open when one is given), the policy
+// row, the single-instance lock and the window-state file, in that order. False ends start-up; the
+// user has been told why. The dated backup is started after it (DatedBackup::start).
+bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter, EarlyOpen early = {});
+
+bool openConnections(AppState& state, Prompter& prompter, EarlyOpen early = {});
 // Tries a write that is rolled back: the login and every command after it write, so a database that
 // cannot be written (read-only, a full disk, another program's lock) is told of before the user types
 // a password that the login would then refuse for the wrong reason.

@@ -3,7 +3,10 @@
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
+#include <atomic>
+
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRegularExpression>
 
@@ -15,6 +18,22 @@ namespace {
 
 // Another copy of the program may hold the file for a moment; wait rather than fail at once.
 constexpr int kBusyTimeoutMs = 5000;
+constexpr int kBusyPollMs = 10;
+
+std::atomic<int> copyHolds{0};
+
+// The busy timeout, except that a copy this process makes is waited for to its end; the timeout
+// counts from then.
+int waitForLock(void*, int attempt)
+{
+    thread_local QElapsedTimer waited;
+    if (attempt == 0 || copyHolds.load() > 0)
+        waited.start();
+    if (copyHolds.load() == 0 && waited.elapsed() >= kBusyTimeoutMs)
+        return 0;
+    sqlite3_sleep(kBusyPollMs);
+    return 1;
+}
 
 // The recordset learns each row's rowid by selecting it first under this name.
 const QString kRowIdColumn = QStringLiteral("tiv_rowid_");
@@ -173,7 +192,7 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
     }
     const QByteArray key = password.toUtf8();
     sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    sqlite3_busy_handler(db, &waitForLock, nullptr);
 
     // A wrong key or a file that is no database only shows at the first read.
     sqlite3_stmt* probe = nullptr;
@@ -194,6 +213,16 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
     m_handle->db = db;
     m_handle->database = std::shared_ptr<sqlite3>(db, [](sqlite3* handle) { sqlite3_close_v2(handle); });
     return true;
+}
+
+CDbConnection::CopyHold::CopyHold()
+{
+    ++copyHolds;
+}
+
+CDbConnection::CopyHold::~CopyHold()
+{
+    --copyHolds;
 }
 
 bool CDbConnection::CloseConnection()

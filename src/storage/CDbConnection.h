@@ -74,6 +74,18 @@ public:
 
     static inline const QString kOpenFailedText = QStringLiteral("程序初始化失败，请确认程序完整性！");
 
+    // Lives while a connection of this process holds a read transaction to copy the file whole (the
+    // dated backup). Writers of the process wait at their commit for as long as it lives, however
+    // long the copy takes, instead of failing when the busy timeout ends; the copy then holds the
+    // state before their writes.
+    class CopyHold final {
+    public:
+        CopyHold();
+        ~CopyHold();
+        CopyHold(const CopyHold&) = delete;
+        CopyHold& operator=(const CopyHold&) = delete;
+    };
+
 private:
     std::shared_ptr<ConnectionHandle> m_handle;
     QString m_filePath;
