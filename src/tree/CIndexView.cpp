@@ -1,5 +1,6 @@
 #include "tree/CIndexView.h"
 
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QResizeEvent>
@@ -357,7 +358,11 @@ void CIndexView::runMove(bool (TreeCommands::*command)(), Move where)
     if (module == ModuleKind::None)
         return;
     TreeCommands commands(m_state, m_prompter);
-    if (!(commands.*command)())
+    // Moving to an end renumbers every record of the user: seconds at a few hundred thousand rows.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool moved = (commands.*command)();
+    QApplication::restoreOverrideCursor();
+    if (!moved)
         return;
     // The order changed only among the records of the moved row's folder: the node moves there, and
     // nothing else of the tree is read again.
