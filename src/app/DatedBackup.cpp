@@ -54,6 +54,26 @@ bool copyConsistently(const QString& target, const QDateTime& now)
     return true;
 }
 
+Result runAt(const QDateTime& now)
+{
+    const QDate today = now.date();
+    if (!monthDay(today).endsWith(QLatin1Char('2')))
+        return Result::NotToday;
+    if (!QFileInfo(QStringLiteral("./backup")).isDir())
+        return Result::Failed;
+
+    const QString target = backupPath(today);
+    const QFileInfo existing(target);
+    if (existing.exists()) {
+        // A backup file is written once and never changed, so its modification time is when it was
+        // made. One from today's month and day (this year or an earlier one) stays; another is stale.
+        if (monthDay(existing.lastModified().date()) == monthDay(today))
+            return Result::AlreadyMade;
+        QFile::remove(target);
+    }
+    return copyConsistently(target, now) ? Result::Made : Result::Failed;
+}
+
 } // namespace
 
 QString backupPath(const QDate& day)
@@ -80,26 +100,6 @@ Result run(const Clock& clock)
 std::future<Result> start(const Clock& clock)
 {
     return std::async(std::launch::async, &runAt, clock.now());
-}
-
-Result runAt(const QDateTime& now)
-{
-    const QDate today = now.date();
-    if (!monthDay(today).endsWith(QLatin1Char('2')))
-        return Result::NotToday;
-    if (!QFileInfo(QStringLiteral("./backup")).isDir())
-        return Result::Failed;
-
-    const QString target = backupPath(today);
-    const QFileInfo existing(target);
-    if (existing.exists()) {
-        // A backup file is written once and never changed, so its modification time is when it was
-        // made. One from today's month and day (this year or an earlier one) stays; another is stale.
-        if (monthDay(existing.lastModified().date()) == monthDay(today))
-            return Result::AlreadyMade;
-        QFile::remove(target);
-    }
-    return copyConsistently(target, now) ? Result::Made : Result::Failed;
 }
 
 } // namespace DatedBackup

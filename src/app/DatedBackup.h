@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDateTime>
+#include <QDate>
 #include <QString>
 
 #include <future>
@@ -21,7 +21,6 @@ enum class Result {
 QString backupPath(const QDate& day);
 
 Result run(const Clock& clock);
-Result runAt(const QDateTime& now);
 // Runs the backup on a thread of its own, so the login need not wait for the copy. The copy holds
 // a read transaction, and the program's writes wait for it to end (CDbConnection::CopyHold), so it
 // holds the database as it was before this run wrote anything.

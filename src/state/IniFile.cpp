@@ -113,8 +113,7 @@ void IniFile::setValue(const QByteArray& section, const QByteArray& key, const Q
 {
     // A value is one line without blanks at its ends, as load() reads it back: a line break would end
     // the line or join the line end, and blanks at the ends would be trimmed away.
-    QByteArray value = given;
-    value = value.replace('\r', QByteArray()).replace('\n', QByteArray()).trimmed();
+    const QByteArray value = QByteArray(given).replace('\r', QByteArray()).replace('\n', QByteArray()).trimmed();
     if (m_sections.empty())
         m_sections.push_back({});
     Section* target = findSection(section);

@@ -358,7 +358,8 @@ void CIndexView::runMove(bool (TreeCommands::*command)(), Move where)
     if (module == ModuleKind::None)
         return;
     TreeCommands commands(m_state, m_prompter);
-    // Moving to an end renumbers every record of the user: seconds at a few hundred thousand rows.
+    // A move to the top or bottom renumbers every record of the user: seconds at a few hundred
+    // thousand rows.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool moved = (commands.*command)();
     QApplication::restoreOverrideCursor();
