@@ -2,6 +2,8 @@
 #include <cstring>
 
 #include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTest>
 
 #include "crypto/AesCipher.h"
@@ -108,6 +110,43 @@ private slots:
         // The transform is its own inverse; encrypting again restores the plaintext bytes.
         QCOMPARE(EncryptBytes("用户密钥", bytes), CodePage936::toBytes(text));
         QCOMPARE(EncryptText("用户密钥", text.left(5)), bytes.left(CodePage936::toBytes(text.left(5)).size()));
+    }
+
+    // Every character the code page has keeps the code page's bytes, so every stored value reads as before;
+    // every other one takes four bytes and comes back, alone and among the others.
+    void codePageKeptOtherCharactersLossless()
+    {
+        QStringEncoder gbk("GBK", QStringConverter::Flag::Stateless);
+        QStringDecoder gbkBack("GBK", QStringConverter::Flag::Stateless);
+        QString all;
+        for (char32_t u = 0x80; u <= 0xFFFF; ++u) {
+            if (u >= 0xD800 && u <= 0xDFFF)
+                continue;
+            const QString character(QChar(static_cast<char16_t>(u)));
+            const QByteArray own = gbk.encode(character);
+            const QByteArray bytes = CodePage936::toBytes(character);
+            if (!own.isEmpty() && gbkBack.decode(own) == character)
+                QCOMPARE(bytes, own);
+            else
+                QCOMPARE(bytes.size(), 4);
+            QCOMPARE(CodePage936::toText(bytes), character);
+            all += character;
+        }
+        QCOMPARE(CodePage936::roundTrip(all), all);
+        const QString typed = u"Pässwörd ß ñ ç 한국 😀 𠀀 中1文2 ḿ\u00ad€"_s;
+        QCOMPARE(CodePage936::roundTrip(typed), typed);
+        QCOMPARE(CodePage936::toBytes(u"Pä"_s).size(), 5);
+        QCOMPARE(CodePage936::lossyRoundTrip(u"Pässwörd"_s), u"P?ssw?rd"_s);
+        // Keys that differ only outside the code page are different keys.
+        QVERIFY(keyOf(u"ä"_s) != keyOf(u"ö"_s));
+        QCOMPARE(DecryptText("k", EncryptText("k", typed)), typed);
+    }
+
+    void unpairedSurrogateIsFound()
+    {
+        QCOMPARE(CodePage936::firstUnencodable(u"ok 😀"_s), std::nullopt);
+        QCOMPARE(CodePage936::firstUnencodable(u"ab"_s + QChar(0xD83D) + u"c"_s), 2);
+        QCOMPARE(CodePage936::firstUnencodable(u"a"_s + QChar(0xDE00)), 1);
     }
 
     void oneCipherServesKeyAfterKey()

@@ -7,17 +7,43 @@ namespace CodePage936 {
 
 namespace {
 
-// Opening an ICU converter is not free; one stateless pair per thread serves every call.
-QStringEncoder& encoder()
+// Opening an ICU converter is not free; one stateless set per thread serves every call.
+QStringEncoder& gbkEncoder()
 {
     thread_local QStringEncoder instance("GBK", QStringConverter::Flag::Stateless);
     return instance;
 }
 
-QStringDecoder& decoder()
+QStringDecoder& gbkDecoder()
 {
     thread_local QStringDecoder instance("GBK", QStringConverter::Flag::Stateless);
     return instance;
+}
+
+QStringEncoder& gb18030Encoder()
+{
+    thread_local QStringEncoder instance("GB18030", QStringConverter::Flag::Stateless);
+    return instance;
+}
+
+QStringDecoder& gb18030Decoder()
+{
+    thread_local QStringDecoder instance("GB18030", QStringConverter::Flag::Stateless);
+    return instance;
+}
+
+QByteArray encodeWith(QStringEncoder& encoder, QStringView text)
+{
+    QByteArray bytes = encoder.encode(text);
+    encoder.resetState();
+    return bytes;
+}
+
+QString decodeWith(QStringDecoder& decoder, QByteArrayView bytes)
+{
+    QString text = decoder.decode(bytes);
+    decoder.resetState();
+    return text;
 }
 
 bool isAscii(QStringView text)
@@ -38,14 +64,85 @@ bool isAscii(QByteArrayView bytes)
     return true;
 }
 
+bool isDigit(unsigned char byte)
+{
+    return byte >= 0x30 && byte <= 0x39;
+}
+
+bool isLead(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+// The code page's own bytes for one character, or nothing where it lacks the character (it writes '?'
+// for most and drops a few invisible ones without a trace).
+std::optional<QByteArray> codePageBytes(QStringView character)
+{
+    const QByteArray bytes = encodeWith(gbkEncoder(), character);
+    if (bytes.isEmpty() || decodeWith(gbkDecoder(), bytes) != character)
+        return std::nullopt;
+    return bytes;
+}
+
+// GB18030's four bytes for a character the code page lacks. For a few dozen characters the later GB18030
+// mapping gives two bytes that the code page reads as a private-use character; those characters keep the
+// four bytes of that private-use character, exactly as the earlier GB18030 mapping had them.
+QByteArray fourBytes(QStringView character)
+{
+    const QByteArray bytes = encodeWith(gb18030Encoder(), character);
+    if (bytes.size() != 2)
+        return bytes;
+    return encodeWith(gb18030Encoder(), decodeWith(gbkDecoder(), bytes));
+}
+
+QString fromFourBytes(QByteArrayView bytes)
+{
+    const QString character = decodeWith(gb18030Decoder(), bytes);
+    // The exchange made by fourBytes, undone: the private-use character's four bytes stand for the
+    // character that the code page lacks.
+    if (character.size() == 1) {
+        if (const std::optional<QByteArray> pair = codePageBytes(character); pair && pair->size() == 2) {
+            const QString exchanged = decodeWith(gb18030Decoder(), *pair);
+            if (exchanged != character)
+                return exchanged;
+        }
+    }
+    return character;
+}
+
+bool mayHoldFourByteSequences(QByteArrayView bytes)
+{
+    for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
+        if (isLead(static_cast<unsigned char>(bytes[i])) && isDigit(static_cast<unsigned char>(bytes[i + 1])))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QByteArray toBytes(QStringView text)
 {
     if (isAscii(text))
         return text.toLatin1();
-    QByteArray bytes = encoder().encode(text);
-    encoder().resetState();
+    // The code page alone, where it gives every character back.
+    QByteArray bytes = encodeWith(gbkEncoder(), text);
+    if (decodeWith(gbkDecoder(), bytes) == text)
+        return bytes;
+    bytes.clear();
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair = text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const bool unpaired = !pair && text[i].isSurrogate();
+        const QStringView character = text.sliced(i, pair ? 2 : 1);
+        i += pair ? 2 : 1;
+        if (unpaired) {
+            bytes.append('?');
+        } else if (const std::optional<QByteArray> own = codePageBytes(character)) {
+            bytes.append(*own);
+        } else {
+            bytes.append(fourBytes(character));
+        }
+    }
     return bytes;
 }
 
@@ -53,14 +150,53 @@ QString toText(QByteArrayView bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
-    QString text = decoder().decode(bytes);
-    decoder().resetState();
+    if (!mayHoldFourByteSequences(bytes))
+        return decodeWith(gbkDecoder(), bytes);
+    // Runs of the code page's bytes between four-byte sequences, each part decoded on its own.
+    QString text;
+    qsizetype runStart = 0;
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (!isLead(byte)) {
+            ++i;
+            continue;
+        }
+        if (i + 3 < bytes.size() && isDigit(static_cast<unsigned char>(bytes[i + 1]))) {
+            text += decodeWith(gbkDecoder(), bytes.sliced(runStart, i - runStart));
+            text += fromFourBytes(bytes.sliced(i, 4));
+            i += 4;
+            runStart = i;
+        } else {
+            i += 2;
+        }
+    }
+    if (runStart < bytes.size())
+        text += decodeWith(gbkDecoder(), bytes.sliced(runStart));
     return text;
 }
 
 QString roundTrip(QStringView text)
 {
     return toText(toBytes(text));
+}
+
+std::optional<qsizetype> firstUnencodable(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
+            ++i;
+        else if (text[i].isSurrogate())
+            return i;
+    }
+    return std::nullopt;
+}
+
+QString lossyRoundTrip(QStringView text)
+{
+    if (isAscii(text))
+        return text.toString();
+    return decodeWith(gbkDecoder(), encodeWith(gbkEncoder(), text));
 }
 
 } // namespace CodePage936

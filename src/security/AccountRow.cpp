@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "crypto/CodePage936.h"
 #include "crypto/TextCipher.h"
 #include "state/AccountText.h"
 #include "state/LeadingNumber.h"
@@ -29,7 +30,12 @@ AccountRow::Values AccountRow::read(const Recordset& account) const
 
 bool AccountRow::passwordMatches(const Recordset& account, const QString& password) const
 {
-    return TextCipher::EncryptText(m_systemKey, password + m_seal) == ReadLongBinary(account, kPassword);
+    const QByteArray stored = ReadLongBinary(account, kPassword);
+    if (TextCipher::EncryptText(m_systemKey, password + m_seal) == stored)
+        return true;
+    // Earlier versions kept '?' for what the code page lacks: such a password still logs in as typed.
+    const QString lossy = CodePage936::lossyRoundTrip(password);
+    return lossy != password && TextCipher::EncryptText(m_systemKey, lossy + m_seal) == stored;
 }
 
 QString AccountRow::writeName(Recordset& account, const QString& name, RandomLetters& letters) const

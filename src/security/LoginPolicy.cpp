@@ -151,8 +151,9 @@ LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QS
             destroy = true;
         } else if (failureMode && user.failureCount > LeadingNumber::value(withoutSeal(policy.sdRank).mid(1))) {
             destroy = true;
-        } else if (CodePage936::roundTrip(typedName) != user.userName) {
-            // The stored name passed through the code page; the typed one is compared in the same form.
+        } else if (CodePage936::roundTrip(typedName) != user.userName &&
+                   CodePage936::lossyRoundTrip(typedName) != user.userName) {
+            // Earlier versions kept '?' for what the code page lacks: such a name still logs in as typed.
             outcome = {Result::Stay, kUnknownNameText, SharedTexts::kProductCaption};
         } else if (!row.passwordMatches(account, typedPassword)) {
             user.failureCount = qMin(user.failureCount + 1, AccountRow::kMaxFailureCount);
