@@ -199,14 +199,20 @@ private slots:
         QCOMPARE(next.state.user.dataKey, QStringLiteral("k'1"));
     }
 
-    void passwordOfUnsafeCharactersIsStoredEmptyAndRefusedAtLogin()
+    // The first run takes the name and the password as the login will, so it makes no account that could
+    // never log in; nothing is written for a refused one.
+    void firstRunChecksWhatTheLoginWillTake()
     {
         TempWorkDir work;
         Session run;
-        QCOMPARE(run.firstRun(kName, QStringLiteral("''''")).result, FirstRunSetup::Result::Saved);
-        QCOMPARE(run.account(QStringLiteral("password")), run.seal());
-        const LoginPolicy::Outcome outcome = run.attempt(kName, QStringLiteral("''''"));
-        QCOMPARE(outcome.message + outcome.caption, QStringLiteral("密码不能为空且长度不小于4位!澄岳个人信息管理"));
+        const auto refusal = [&](const QString& name, const QString& password) {
+            return run.firstRun(name, password).message;
+        };
+        QCOMPARE(refusal(kName, QStringLiteral("''''")), FirstRunSetup::kShortPasswordText);
+        QCOMPARE(refusal(kName, QStringLiteral("ab/c")), FirstRunSetup::kShortPasswordText);
+        QCOMPARE(refusal(QStringLiteral("'?*"), kPassword), FirstRunSetup::kEmptyNameText);
+        QVERIFY(refusal(kName, QStringLiteral("abc") + QChar(0xDC00)).contains(QStringLiteral("“密码”的第 4 个字符")));
+        QCOMPARE(run.rows(QStringLiteral("tb_User")), 0);
     }
 
     void firstRunWritesAllOrNothing_data()
@@ -321,13 +327,27 @@ private slots:
         QCOMPARE(run.account(QStringLiteral("errorTimes")), QStringLiteral("0"));
     }
 
-    void nameOutsideTheCodePageLogsIn()
+    // A name and a password outside the code page are kept exactly; those an earlier version kept with
+    // '?' still log in as typed.
+    void textOutsideTheCodePageLogsIn()
     {
         TempWorkDir work;
         Session run;
         const QString name = QStringLiteral("张三\U0001F600");
-        run.firstRun(name);
-        QCOMPARE(run.attempt(name, kPassword).result, Result::LoggedIn);
+        const QString password = QStringLiteral("Pässwörd");
+        run.firstRun(name, password);
+        QCOMPARE(run.attempt(name, QStringLiteral("P?ssw?rd")).result, Result::Stay);
+        QCOMPARE(run.attempt(name, password).result, Result::LoggedIn);
+        QCOMPARE(run.state.user.userName, name);
+        QCOMPARE(run.state.user.password, password);
+
+        const QString seal = run.seal();
+        run.store(QStringLiteral("tb_User"), AccountRow::kPassword, QStringLiteral("P?ssw?rd") + seal);
+        run.state.mainConnection.execute(
+            QStringLiteral("UPDATE tb_User SET userName=?"),
+            {AccountRow(run.state.systemKey, seal).encodeSaltedName(QStringLiteral("b张a?c"))});
+        QCOMPARE(run.attempt(QStringLiteral("张\U0001F600"), password).result, Result::LoggedIn);
+        QCOMPARE(run.state.user.userName, QStringLiteral("张?"));
     }
 
     void repeatedAttemptWithinTheIntervalIsRefused()

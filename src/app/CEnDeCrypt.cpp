@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "state/AppState.h"
+#include "state/SharedTexts.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
@@ -128,6 +129,10 @@ void CEnDeCrypt::browseTarget()
 
 void CEnDeCrypt::process(FileCipher::Direction direction)
 {
+    if (const std::optional<QString> refusal = SharedTexts::unstorableText({{QStringLiteral("密钥"), key()}})) {
+        m_prompter.showMessage(*refusal, FileCipher::kCaption);
+        return;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const FileCipher::Outcome outcome =
         FileCipher::run(direction, key(), m_sourceEdit->text(), m_targetEdit->text(), [this](const QString& question) {

@@ -5,6 +5,7 @@
 #include "security/RememberedName.h"
 #include "state/AccountText.h"
 #include "state/AppState.h"
+#include "state/SharedTexts.h"
 #include "state/WindowStateFile.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
@@ -31,13 +32,14 @@ FirstRunSetup::FirstRunSetup(AppState& state) : m_state(state) {}
 
 std::optional<QString> FirstRunSetup::check(const Input& input)
 {
-    if (input.userName.isEmpty())
+    if (StripUnsafe(input.userName).isEmpty())
         return kEmptyNameText;
-    if (input.password.size() < kMinPasswordLength)
+    if (StripUnsafe(input.password).size() < kMinPasswordLength)
         return kShortPasswordText;
     if (input.confirmation != input.password)
         return kMismatchText;
-    return std::nullopt;
+    return SharedTexts::unstorableText(
+        {{kNameField, input.userName}, {kPasswordField, input.password}, {kKeyField, input.defaultKey}});
 }
 
 FirstRunSetup::Outcome FirstRunSetup::save(const Input& input)

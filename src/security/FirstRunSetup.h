@@ -35,7 +35,8 @@ public:
 
     explicit FirstRunSetup(AppState& state);
 
-    // The first check the fields fail, on the texts as typed.
+    // The first check the fields fail. The name and the password are checked as the login will take
+    // them, without the characters it removes, so no account is made that could never log in.
     static std::optional<QString> check(const Input& input);
 
     Outcome save(const Input& input);
@@ -47,6 +48,9 @@ public:
     static inline const QString kResultCaption = QStringLiteral("初始化");
     static inline const QString kSavedText = QStringLiteral("系统信息初始化成功!");
     static inline const QString kFailedText = QStringLiteral("系统信息系统初始化异常!");
+    static inline const QString kNameField = QStringLiteral("用户名");
+    static inline const QString kPasswordField = QStringLiteral("密码");
+    static inline const QString kKeyField = QStringLiteral("默认密钥");
 
     static constexpr int kMinPasswordLength = 4;
 

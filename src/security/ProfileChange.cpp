@@ -5,6 +5,7 @@
 #include "security/RememberedName.h"
 #include "state/AccountText.h"
 #include "state/AppState.h"
+#include "state/SharedTexts.h"
 #include "state/WindowStateFile.h"
 #include "storage/DbError.h"
 #include "storage/Recordset.h"
@@ -14,11 +15,12 @@ using AccountText::StripUnsafe;
 
 namespace {
 
-// A typed text as the account row keeps it, and so as the login reads it back: the ten unsafe
-// characters removed, and what code page 936 cannot hold turned into '?'.
-QString storedForm(const QString& typed)
+// Whether a typed password is the one the account row keeps, as the login takes it: the ten unsafe
+// characters removed, and a password kept with '?' by earlier versions matched as it was typed then.
+bool isStoredPassword(const QString& typed, const QString& stored)
 {
-    return CodePage936::roundTrip(StripUnsafe(typed));
+    const QString password = StripUnsafe(typed);
+    return CodePage936::roundTrip(password) == stored || CodePage936::lossyRoundTrip(password) == stored;
 }
 
 } // namespace
@@ -30,10 +32,13 @@ std::optional<QString> ProfileChange::check(const Input& input) const
     if (StripUnsafe(input.userName).isEmpty())
         return kEmptyNameText;
     // The old password is taken as the login takes it, so whatever logs in is accepted here too.
-    if (storedForm(input.oldPassword) != m_state.user.password)
+    if (!isStoredPassword(input.oldPassword, m_state.user.password))
         return kWrongPasswordText;
     if (StripUnsafe(input.newPassword).size() < kMinPasswordLength)
         return kShortPasswordText;
+    if (const std::optional<QString> refusal =
+            SharedTexts::unstorableText({{kNameField, input.userName}, {kPasswordField, input.newPassword}}))
+        return refusal;
     // The two boxes are compared as typed: removing a character from one of them only would call two
     // equal entries different.
     if (input.confirmation != input.newPassword)

@@ -45,6 +45,8 @@ public:
     static inline const QString kMismatchText = QStringLiteral("您两次输入的新密码不一致，操作未成功");
     static inline const QString kChangedText = QStringLiteral("用户资料修改成功!");
     static inline const QString kFailedText = QStringLiteral("用户资料修改失败!");
+    static inline const QString kNameField = QStringLiteral("用户名");
+    static inline const QString kPasswordField = QStringLiteral("新密码");
 
     static constexpr int kMinPasswordLength = 4;
 

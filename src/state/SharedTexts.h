@@ -1,7 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "crypto/CodePage936.h"
 #include "storage/DbError.h"
 
 // The captions and message texts that several parts of the program show, each defined once.
@@ -46,6 +52,23 @@ inline QString faultText(DbError::Cause cause, const QString& otherwise)
         break;
     }
     return otherwise;
+}
+
+// A typed value to be stored, with the name the window gives its field.
+using NamedText = std::pair<QString, QStringView>;
+
+// The refusal for the first of the values that cannot be stored as typed (an unpaired surrogate, which
+// only a damaged paste brings), naming its field and the character; nothing when all of them can.
+inline std::optional<QString> unstorableText(const std::vector<NamedText>& values)
+{
+    for (const auto& [field, text] : values) {
+        if (const std::optional<qsizetype> at = CodePage936::firstUnencodable(text))
+            return QStringLiteral("“%1”的第 %2 个字符（U+%3）无法保存，请删除它后再试。")
+                .arg(field)
+                .arg(*at + 1)
+                .arg(QString::number(text[*at].unicode(), 16).toUpper());
+    }
+    return std::nullopt;
 }
 
 } // namespace SharedTexts

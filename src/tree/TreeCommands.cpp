@@ -2,6 +2,7 @@
 
 #include "crypto/TextCipher.h"
 #include "state/AppState.h"
+#include "state/SharedTexts.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
@@ -210,6 +211,8 @@ TreeCommands::RenameOutcome TreeCommands::Rename(ModuleKind module, int id, cons
         return {};
     if (caption.trimmed().isEmpty())
         return {false, kEmptyNameText};
+    if (const std::optional<QString> refusal = SharedTexts::unstorableText({{QStringLiteral("名称"), caption}}))
+        return {false, *refusal};
     CDbConnection& connection = m_state.moduleConnection(module);
     try {
         Transaction transaction(connection);
