@@ -76,10 +76,19 @@ private slots:
         QTest::newRow("checked, right key") << checked << QVariant(QStringLiteral("自设key")) << true << true << true;
         QTest::newRow("checked, wrong key") << checked << QVariant(QStringLiteral("other")) << true << false << false;
         QTest::newRow("checked, cancelled") << checked << QVariant() << true << false << false;
-        QTest::newRow("custom key equal to the data key, any text")
-            << dataKeyAsCustom << QVariant(QStringLiteral("anything")) << true << true << false;
+        QTest::newRow("custom key equal to the data key, another text")
+            << dataKeyAsCustom << QVariant(QStringLiteral("anything")) << true << false << false;
+        QTest::newRow("custom key equal to the data key, typed")
+            << dataKeyAsCustom << QVariant(kDataKey) << true << true << true;
         QTest::newRow("custom key equal to the data key, cancelled")
             << dataKeyAsCustom << QVariant() << true << true << true;
+        // Keys that differ only outside the code page are two keys; one kept with '?' by an earlier
+        // version still opens with the key as it was typed.
+        QTest::newRow("checked, other key outside the code page")
+            << Controls{false, true, QStringLiteral("Käy"), false} << QVariant(QStringLiteral("Köy")) << true << false
+            << false;
+        QTest::newRow("checked, kept with '?' earlier") << Controls{false, true, QStringLiteral("K?y"), false}
+                                                        << QVariant(QStringLiteral("Käy")) << true << true << true;
         QTest::newRow("strengthened, right key")
             << strengthened << QVariant(QStringLiteral("自设key")) << true << true << true;
         QTest::newRow("strengthened, wrong key")
@@ -212,6 +221,65 @@ private slots:
         const Recordset after = r.row(ModuleKind::Dairy, id);
         for (const QString& column : before.columnNames())
             QCOMPARE(after.field(column), before.field(column));
+    }
+
+    // Every field comes back exactly as typed, whatever the code page lacks; a value that cannot be
+    // stored at all is refused by name before anything is written.
+    void everyFieldKeepsWhatWasTyped()
+    {
+        const QString typed = QStringLiteral("Pässwörd ß ñ ç 한국 😀");
+        for (ModuleKind module : kAllModules) {
+            Records r;
+            const int id = r.add(module);
+            RecordValues values;
+            values.caption = typed + QStringLiteral(" 标题");
+            values.summary = typed;
+            values.weather = typed;
+            values.account = {typed, typed + QStringLiteral("1"), typed + QStringLiteral("2"), typed};
+            QVERIFY(r.store.save(module, values, {false, true, typed, false}, kBody).saved);
+            r.test.prompter().textAnswers = {typed};
+            const RecordStore::LoadOutcome outcome = r.store.load(module);
+            QVERIFY(outcome.loaded);
+            QCOMPARE(outcome.values.caption, values.caption);
+            if (module == ModuleKind::Pwd)
+                QCOMPARE(outcome.values.account, values.account);
+            else
+                QCOMPARE(outcome.values.summary, typed);
+            if (module == ModuleKind::Dairy)
+                QCOMPARE(outcome.values.weather, typed);
+
+            const QByteArray before = r.stored(module, id, QStringLiteral("mCaption"));
+            values.account[2] = QStringLiteral("ab") + QChar(0xD83D);
+            values.summary = values.account[2];
+            const RecordStore::SaveOutcome refused = r.store.save(module, values, {}, kBody);
+            QVERIFY(!refused.saved);
+            QVERIFY(refused.message.contains(module == ModuleKind::Pwd ? QStringLiteral("“地址信息”的第 3 个字符")
+                                                                       : QStringLiteral("“提要”的第 3 个字符")));
+            QCOMPARE(r.stored(module, id, QStringLiteral("mCaption")), before);
+        }
+    }
+
+    // A body that could not be read is written back unchanged, so its record keeps the key it is under.
+    void anUnreadBodyKeepsItsKey()
+    {
+        for (ModuleKind module : {ModuleKind::File, ModuleKind::Dairy}) {
+            Records r;
+            const int id = r.add(module);
+            QVERIFY(r.save(module, {false, true, QStringLiteral("old"), false}).saved);
+            RecordValues values;
+            values.recordKey = QStringLiteral("old");
+            values.level = RecordProtection::kCheckedKey;
+            for (const Controls& other : {Controls{}, Controls{false, true, QStringLiteral("new"), false},
+                                          Controls{false, true, QStringLiteral("old"), true}}) {
+                const RecordStore::SaveOutcome refused = r.store.save(module, values, other, std::nullopt);
+                QVERIFY(!refused.saved);
+                QCOMPARE(refused.message, RecordStore::kBodyKeepsKeyText);
+            }
+            QCOMPARE(r.stored(module, id, QStringLiteral("mContent")), TextCipher::EncryptBytes("old", kBody));
+            values.caption = QStringLiteral("renamed");
+            QVERIFY(r.store.save(module, values, {true, true, QStringLiteral("old"), false}, std::nullopt).saved);
+            QCOMPARE(r.stored(module, id, QStringLiteral("mContent")), TextCipher::EncryptBytes("old", kBody));
+        }
     }
 
     void nullColumnsReadAsTheirDefaults()

@@ -1,28 +1,28 @@
 #include "records/RecordProtection.h"
 
+#include "crypto/CodePage936.h"
 #include "crypto/TextCipher.h"
 #include "ui/Prompter.h"
 
 namespace RecordProtection {
 
-std::optional<QString> resolveKey(int level, const QByteArray& keyValue, const QString& dataKey, Prompter& prompter,
-                                  QString& lastPromptInput)
+std::optional<QString> resolveKey(int level, const QByteArray& keyValue, const QString& dataKey, Prompter& prompter)
 {
-    QString recordKey = dataKey;
-    if (level > kNoCustomKey) {
-        if (const std::optional<QString> typed =
-                prompter.askText(kKeyPrompt, QStringLiteral("确定"), QStringLiteral("取消"))) {
-            lastPromptInput = *typed;
-            recordKey = *typed;
-        }
-    }
-    if (level == kCheckedKey) {
-        // The DataKey passes too: a custom key equal to it can be cancelled at the prompt.
-        const QString check = TextCipher::DecryptText(dataKey, keyValue);
-        if (check != recordKey && check != dataKey)
-            return std::nullopt;
-    }
-    return recordKey;
+    if (level == kNoCustomKey)
+        return dataKey;
+    const std::optional<QString> typed = prompter.askText(kKeyPrompt, QStringLiteral("确定"), QStringLiteral("取消"));
+    if (level != kCheckedKey)
+        return typed.value_or(dataKey);
+    const QString check = TextCipher::DecryptText(dataKey, keyValue);
+    const QString key = typed.value_or(dataKey);
+    if (check == key)
+        return key;
+    // A key with characters outside the code page was kept with '?' for them by earlier versions, and
+    // its record was encrypted under that form: the key typed as it was meant still opens it.
+    const QString lossy = CodePage936::lossyRoundTrip(key);
+    if (lossy != key && check == lossy)
+        return lossy;
+    return std::nullopt;
 }
 
 std::optional<Choice> chooseKey(const Controls& controls, const QString& dataKey)

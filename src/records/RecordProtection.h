@@ -24,11 +24,11 @@ inline const QString kStrengthenWarning = QStringLiteral(
     "你选择了加强密钥安全性\r\n注意：密码遗失无法找回，输入密钥不正确则数据无法正常显示，数据可能被覆盖");
 
 // The key a load reads the record's fields with, or nothing when the check of a level-1 record
-// refused the key typed (the user has then been told kWrongKeyText). A record with a custom key asks
-// for it; cancelling the prompt means the DataKey. The text accepted at the prompt is also left in
-// lastPromptInput.
-std::optional<QString> resolveKey(int level, const QByteArray& keyValue, const QString& dataKey, Prompter& prompter,
-                                  QString& lastPromptInput);
+// refused it (the user is then told kWrongKeyText). A record with a custom key asks for it. At level 1
+// the key typed must be the one its check holds, and cancelling the prompt reads the record with the
+// DataKey only when the check holds the DataKey. At level 2 nothing can be checked: what is typed is
+// used, and cancelling means the DataKey. The key typed is kept nowhere else.
+std::optional<QString> resolveKey(int level, const QByteArray& keyValue, const QString& dataKey, Prompter& prompter);
 
 // What the protection controls say at a save.
 struct Controls {

@@ -30,6 +30,14 @@ const QString kUpdated = QStringLiteral("updateTime");
 const std::array<QString, 4> kAccountColumns = {QStringLiteral("userName"), QStringLiteral("password"),
                                                 QStringLiteral("url"), QStringLiteral("intro")};
 
+// The names the editor gives the fields, for a refusal that must say which one.
+const QString kCaptionField = QStringLiteral("标题");
+const QString kSummaryField = QStringLiteral("提要");
+const QString kWeatherField = QStringLiteral("天气");
+const std::array<QString, 4> kAccountFields = {QStringLiteral("帐户名称"), QStringLiteral("帐户密码"),
+                                               QStringLiteral("地址信息"), QStringLiteral("备注")};
+const QString kKeyField = QStringLiteral("自设密钥值");
+
 bool hasBody(ModuleKind module)
 {
     return module == ModuleKind::File || module == ModuleKind::Dairy;
@@ -82,8 +90,8 @@ RecordStore::LoadOutcome RecordStore::load(ModuleKind module)
         RecordValues& values = outcome.values;
         values.id = selection.currentRecordId;
         values.level = toInt(row.field(kLevel), 0);
-        const std::optional<QString> key = RecordProtection::resolveKey(values.level, ReadLongBinary(row, kCheckValue),
-                                                                        dataKey, m_prompter, m_state.lastPromptInput);
+        const std::optional<QString> key =
+            RecordProtection::resolveKey(values.level, ReadLongBinary(row, kCheckValue), dataKey, m_prompter);
         if (!key) {
             m_prompter.showMessage(RecordProtection::kWrongKeyText, SharedTexts::kAppCaption);
             selection.currentRecordId = -1;
@@ -139,6 +147,30 @@ RecordStore::SaveOutcome RecordStore::save(ModuleKind module, const RecordValues
     if (!choice) {
         outcome.statusText.clear();
         outcome.message = RecordProtection::kEmptyKeyText;
+        return outcome;
+    }
+    // Nothing is written unless every value comes back exactly as typed.
+    std::vector<SharedTexts::NamedText> typed = {{kCaptionField, input.caption}};
+    if (module == ModuleKind::Pwd) {
+        for (std::size_t i = 0; i < kAccountFields.size(); ++i)
+            typed.emplace_back(kAccountFields[i], input.account[i]);
+    } else {
+        typed.emplace_back(kSummaryField, input.summary);
+    }
+    if (module == ModuleKind::Dairy)
+        typed.emplace_back(kWeatherField, input.weather);
+    if (protection.customKey)
+        typed.emplace_back(kKeyField, protection.keyText);
+    if (const std::optional<QString> refusal = SharedTexts::unstorableText(typed)) {
+        outcome.statusText.clear();
+        outcome.message = *refusal;
+        return outcome;
+    }
+    // A body that could not be read is written back as the bytes it is, under the key it has: a new key
+    // or level would leave it under a key the record no longer names.
+    if (hasBody(module) && !body && (choice->recordKey != input.recordKey || choice->level != input.level)) {
+        outcome.statusText.clear();
+        outcome.message = kBodyKeepsKeyText;
         return outcome;
     }
     RecordValues values = input;

@@ -42,6 +42,10 @@ public:
     // "文档创建于：" + created + " 更新于：" + updated, in the user's short date-and-time form.
     static QString statusText(ModuleKind module, const RecordValues& values);
 
+    static inline const QString kBodyKeepsKeyText =
+        QStringLiteral("正文无法读取，只能按原来的密钥保存，以免它再也无法解密。\r\n"
+                       "请恢复原来的自设密钥设置后再保存；其余的修改仍在编辑区中。");
+
 private:
     AppState& m_state;
     Prompter& m_prompter;

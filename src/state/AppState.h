@@ -36,7 +36,6 @@ struct AppState {
     UserRecord user;
     WindowStateRecord windowState;
     bool dataDestroyed = false;
-    QString lastPromptInput;
     ModuleKind currentModule = ModuleKind::None;
     std::array<ModuleSelection, 3> selections{};
 
