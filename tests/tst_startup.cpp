@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(articleCount(made), 3);
     }
 
-    void staleBackupIsReplacedOneFromAnEarlierYearKept()
+    void backupFromAnotherDayIsReplaced()
     {
         TempWorkDir work;
         FixedClock clock(at(2026, 12, 2));
@@ -131,10 +131,13 @@ private slots:
         QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
         QCOMPARE(articleCount(target), 0);
 
-        setModified(target, at(2024, 12, 2));
+        // This slot's copy from a year ago is no copy of today's data.
+        setModified(target, at(2025, 12, 2));
         addArticles(2);
-        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::AlreadyMade);
-        QCOMPARE(articleCount(target), 0);
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+        QCOMPARE(articleCount(target), 2);
+        QCOMPARE(QFileInfo(target).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
     }
 
     void noBackupFolderIsSilent()

@@ -81,9 +81,10 @@ Result runAt(const QDateTime& now)
 
     const QString target = backupPath(today);
     const QFileInfo existing(target);
-    // A backup file is written once and never changed, so its modification time is when it was
-    // made. One from today's month and day (this year or an earlier one) stays; another is stale.
-    if (existing.exists() && monthDay(existing.lastModified().date()) == monthDay(today))
+    // A backup file is written once and never changed, so its modification time is when it was made.
+    // Only one made today holds today's data: one from another day, even this slot's of a year ago, is
+    // replaced.
+    if (existing.exists() && existing.lastModified().date() == today)
         return Result::AlreadyMade;
     return copyConsistently(target, now) ? Result::Made : Result::Failed;
 }

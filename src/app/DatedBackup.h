@@ -13,7 +13,7 @@ namespace DatedBackup {
 enum class Result {
     NotToday,    // not a backup day
     Made,        // a new copy was written
-    AlreadyMade, // a copy of today's name from today's month and day is kept as it is
+    AlreadyMade, // the copy of today's name was made today and is kept as it is
     Failed,      // no backup folder, no database, or the copy failed; start-up goes on regardless
 };
 
