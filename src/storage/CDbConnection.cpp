@@ -238,8 +238,10 @@ bool CDbConnection::copyTo(const QString& path, const QString& password, QString
     CDbConnection target;
     QString failure;
     if (target.openFile(path, password, &failure)) {
-        // A copy cut short is thrown away whole, so it needs no journal.
+        // A copy cut short is thrown away whole, so it needs no journal. Nothing else has a reason to
+        // hold the new file: a lock on it fails the copy at once rather than waiting with writers held.
         sqlite3_exec(target.handle(), "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+        sqlite3_busy_handler(target.handle(), nullptr, nullptr);
         sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", handle(), "main");
         if (backup) {
             const int stepped = sqlite3_backup_step(backup, -1);
