@@ -118,7 +118,7 @@ private slots:
         QCOMPARE(articleCount(made), 3);
     }
 
-    void staleBackupIsReplacedOneFromAnEarlierYearKept()
+    void backupFromAnotherDayIsReplaced()
     {
         TempWorkDir work;
         FixedClock clock(at(2026, 12, 2));
@@ -131,10 +131,13 @@ private slots:
         QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
         QCOMPARE(articleCount(target), 0);
 
-        setModified(target, at(2024, 12, 2));
+        // This slot's copy from a year ago is no copy of today's data.
+        setModified(target, at(2025, 12, 2));
         addArticles(2);
-        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::AlreadyMade);
-        QCOMPARE(articleCount(target), 0);
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+        QCOMPARE(articleCount(target), 2);
+        QCOMPARE(QFileInfo(target).permissions() & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
     }
 
     void noBackupFolderIsSilent()
@@ -328,6 +331,31 @@ private slots:
         QCOMPARE(articleCount(Schema::databasePath()), 2);
     }
 
+    void backupLeavesTheLockOfAWriterInTheProcessHeld()
+    {
+        TempWorkDir work;
+        addArticles(1);
+        CDbConnection writer;
+        QVERIFY(writer.openFile(Schema::databasePath(), kPassword));
+        writer.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        writer.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (2)"));
+        FixedClock clock(at(2026, 3, 22));
+        QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
+
+        // Another process must still be kept out while the writer is in its transaction.
+        QProcess other;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("TIV_TRY_WRITE_LOCK"), Schema::databasePath());
+        other.setProcessEnvironment(environment);
+        other.start(QCoreApplication::applicationFilePath(), {});
+        QVERIFY(other.waitForFinished(20000));
+        QCOMPARE(other.exitCode(), 0);
+
+        writer.execute(QStringLiteral("COMMIT"));
+        QCOMPARE(articleCount(DatedBackup::backupPath(QDate(2026, 3, 22))), 1);
+        QCOMPARE(articleCount(Schema::databasePath()), 2);
+    }
+
     void exitAfterSelfDestructDeletesTheFileAndItsBackupsAndTheNextStartFails()
     {
         TempWorkDir work;
@@ -336,7 +364,7 @@ private slots:
         FixedClock clock(at(2026, 12, 12));
         QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
         const QStringList others = {QStringLiteral("tiv-自动备份-0102.bak"),
-                                    QStringLiteral("tiv-自动备份-0122.bak.part"), QStringLiteral("notes.txt"),
+                                    QStringLiteral("tiv-自动备份-0122.bak.4242.part"), QStringLiteral("notes.txt"),
                                     QStringLiteral("tiv-自动备份-0102.bak.old")};
         for (const QString& name : others) {
             QFile file(QStringLiteral("backup/") + name);
@@ -498,6 +526,19 @@ int main(int argc, char* argv[])
         std::fflush(stdout);
         for (;;)
             pause();
+    }
+    // Started as another program that tries to write the database: 0 when it finds it locked.
+    if (qEnvironmentVariableIsSet("TIV_TRY_WRITE_LOCK")) {
+        CDbConnection db;
+        if (!db.openFile(qEnvironmentVariable("TIV_TRY_WRITE_LOCK"), kPassword))
+            return 2;
+        try {
+            db.execute(QStringLiteral("PRAGMA busy_timeout = 0"));
+            db.execute(QStringLiteral("BEGIN IMMEDIATE"));
+        } catch (const DbError&) {
+            return 0;
+        }
+        return 1;
     }
     QCoreApplication app(argc, argv);
     StartupTest test;

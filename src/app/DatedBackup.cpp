@@ -1,5 +1,8 @@
 #include "app/DatedBackup.h"
 
+#include <cstdio>
+
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -19,38 +22,52 @@ QString monthDay(const QDate& day)
     return day.toString(QStringLiteral("MMdd"));
 }
 
-// Copies the database while a read transaction holds it: opening it first rolls back a journal that
-// a crashed run left beside it, and the shared lock keeps other writers out until the copy is done.
+// What follows a backup's name in the name of a partial copy of it: the id of the process making it.
+const QString kPartialSuffix = QStringLiteral("(\\.\\d+)?\\.part");
+
+// Copies the database through a connection of its own in a read transaction: opening it first rolls
+// back a journal that a crashed run left beside it, and the shared lock keeps other writers out until
+// the copy is done. The engine copies the pages, so the program's own connections keep their locks.
 bool copyConsistently(const QString& target, const QDateTime& now)
 {
     CDbConnection source;
     const QString password = CDbConnection::parseConnectionString(Schema::kConnectionString).password;
-    const QString database = Schema::databasePath();
-    if (!source.openFile(database, password))
+    if (!source.openFile(Schema::databasePath(), password))
         return false;
-    const QString partial = target + QStringLiteral(".part");
+
+    // A partial copy of this process's own name, so that one another start makes at the same moment
+    // never becomes this one's. Partial copies that crashes left are cleared first (one another start
+    // is still making then fails to take its place, which this one takes).
+    const QFileInfo finalName(target);
+    QDir folder = finalName.dir();
+    const QRegularExpression partialName(QStringLiteral("^") + QRegularExpression::escape(finalName.fileName()) +
+                                         kPartialSuffix + QStringLiteral("$"));
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (partialName.match(name).hasMatch())
+            folder.remove(name);
+    }
+    const QString partial = QStringLiteral("%1.%2.part").arg(target).arg(QCoreApplication::applicationPid());
+
     bool copied = false;
     try {
         source.execute(QStringLiteral("BEGIN"));
         source.execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         const CDbConnection::CopyHold hold;
-        QFile::remove(partial);
-        copied = QFile::copy(database, partial);
-        // The copy is stamped with the moment it was made, which later starts compare with today.
-        QFile stamp(partial);
-        copied =
-            copied && stamp.open(QIODevice::ReadWrite) && stamp.setFileTime(now, QFileDevice::FileModificationTime);
+        copied = source.copyTo(partial, password);
         source.execute(QStringLiteral("COMMIT"));
     } catch (const DbError&) {
-        copied = false;
     }
     source.CloseConnection();
-    // Renaming never replaces an existing file, so a copy made meanwhile is never overwritten.
-    if (!copied || !QFile::rename(partial, target)) {
+    if (copied) {
+        // The copy is stamped with the moment it was made, which later starts compare with today.
+        QFile stamp(partial);
+        copied = stamp.open(QIODevice::ReadWrite) && stamp.setFileTime(now, QFileDevice::FileModificationTime);
+    }
+    // The rename puts the whole copy in place of a stale one at once: until then the stale one stays.
+    if (!copied || std::rename(QFile::encodeName(partial).constData(), QFile::encodeName(target).constData()) != 0) {
         QFile::remove(partial);
         return false;
     }
-    QFile::setPermissions(target, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return true;
 }
 
@@ -64,13 +81,11 @@ Result runAt(const QDateTime& now)
 
     const QString target = backupPath(today);
     const QFileInfo existing(target);
-    if (existing.exists()) {
-        // A backup file is written once and never changed, so its modification time is when it was
-        // made. One from today's month and day (this year or an earlier one) stays; another is stale.
-        if (monthDay(existing.lastModified().date()) == monthDay(today))
-            return Result::AlreadyMade;
-        QFile::remove(target);
-    }
+    // A backup file is written once and never changed, so its modification time is when it was made.
+    // Only one made today holds today's data: one from another day, even this slot's of a year ago, is
+    // replaced.
+    if (existing.exists() && existing.lastModified().date() == today)
+        return Result::AlreadyMade;
     return copyConsistently(target, now) ? Result::Made : Result::Failed;
 }
 
@@ -83,8 +98,9 @@ QString backupPath(const QDate& day)
 
 void removeAll()
 {
-    // The names backupPath() gives, and the partial copy of one that a crash cut short.
-    const QRegularExpression backup(QStringLiteral("^tiv-自动备份-\\d{4}\\.bak(\\.part)?$"));
+    // The names backupPath() gives, and the partial copies of one that a crash cut short.
+    const QRegularExpression backup(QStringLiteral("^tiv-自动备份-\\d{4}\\.bak(") + kPartialSuffix +
+                                    QStringLiteral(")?$"));
     QDir folder(QStringLiteral("./backup"));
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
         if (backup.match(name).hasMatch())

@@ -13,7 +13,7 @@ namespace DatedBackup {
 enum class Result {
     NotToday,    // not a backup day
     Made,        // a new copy was written
-    AlreadyMade, // a copy of today's name from today's month and day is kept as it is
+    AlreadyMade, // the copy of today's name was made today and is kept as it is
     Failed,      // no backup folder, no database, or the copy failed; start-up goes on regardless
 };
 
@@ -23,7 +23,8 @@ QString backupPath(const QDate& day);
 Result run(const Clock& clock);
 // Runs the backup on a thread of its own, so the login need not wait for the copy. The copy holds
 // a read transaction, and the program's writes wait for it to end (CDbConnection::CopyHold), so it
-// holds the database as it was before this run wrote anything.
+// holds the database as it was before this run wrote anything. The copy is an SQLCipher file keyed
+// like the database, which may be copied over data/tiv.dat to restore it.
 std::future<Result> start(const Clock& clock);
 
 // Deletes every dated backup in ./backup: after a self-destruct they would keep the data it destroyed.

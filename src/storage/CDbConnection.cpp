@@ -4,6 +4,10 @@
 #include <sqlcipher/sqlite3.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -213,6 +217,46 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
     m_handle->db = db;
     m_handle->database = std::shared_ptr<sqlite3>(db, [](sqlite3* handle) { sqlite3_close_v2(handle); });
     return true;
+}
+
+bool CDbConnection::copyTo(const QString& path, const QString& password, QString* error)
+{
+    auto report = [&](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
+    if (!handle())
+        return report(QStringLiteral("the connection is not open"));
+    const QByteArray nativePath = QFile::encodeName(path);
+    const int fd = ::open(nativePath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return report(QStringLiteral("cannot create %1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+    ::close(fd);
+
+    // Keyed as every connection is, so the copy opens exactly like the database.
+    CDbConnection target;
+    QString failure;
+    if (target.openFile(path, password, &failure)) {
+        // A copy cut short is thrown away whole, so it needs no journal. Nothing else has a reason to
+        // hold the new file: a lock on it fails the copy at once rather than waiting with writers held.
+        sqlite3_exec(target.handle(), "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);
+        sqlite3_busy_handler(target.handle(), nullptr, nullptr);
+        sqlite3_backup* backup = sqlite3_backup_init(target.handle(), "main", handle(), "main");
+        if (backup) {
+            const int stepped = sqlite3_backup_step(backup, -1);
+            const int finished = sqlite3_backup_finish(backup);
+            if (stepped != SQLITE_DONE || finished != SQLITE_OK)
+                failure = QString::fromUtf8(sqlite3_errstr(stepped != SQLITE_DONE ? stepped : finished));
+        } else {
+            failure = target.errorMessage();
+        }
+    }
+    target.CloseConnection();
+    if (failure.isEmpty())
+        return true;
+    QFile::remove(path);
+    return report(failure);
 }
 
 CDbConnection::CopyHold::CopyHold()

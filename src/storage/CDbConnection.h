@@ -72,10 +72,17 @@ public:
     // Opens an existing file with the password without any message; used by tools and the backup.
     bool openFile(const QString& path, const QString& password, QString* error = nullptr);
 
+    // Writes the database as this connection sees it (within a read transaction, the state that
+    // transaction holds) into a new file at path, keyed with the password, readable by its owner only.
+    // The engine copies the pages: no descriptor of this database file is opened beside its own, since
+    // closing one would drop every lock the process holds on the file. Fails if path exists; a failed
+    // copy leaves nothing there.
+    bool copyTo(const QString& path, const QString& password, QString* error = nullptr);
+
     static inline const QString kOpenFailedText = QStringLiteral("程序初始化失败，请确认程序完整性！");
 
-    // Lives while a connection of this process holds a read transaction to copy the file whole (the
-    // dated backup). Writers of the process wait at their commit for as long as it lives, however
+    // Lives while a connection of this process holds a read transaction to copy the database whole
+    // (the dated backup). Writers of the process wait at their commit for as long as it lives, however
     // long the copy takes, instead of failing when the busy timeout ends; the copy then holds the
     // state before their writes.
     class CopyHold final {
