@@ -320,6 +320,19 @@ int CDbConnection::execute(const QString& statement, const std::vector<FieldValu
     return sqlite3_changes(handle());
 }
 
+int CDbConnection::executeEach(const QString& statement, const std::vector<std::vector<FieldValue>>& valueLists)
+{
+    Statement query(handle(), statement);
+    int changed = 0;
+    for (const std::vector<FieldValue>& values : valueLists) {
+        query.bindAll(values);
+        query.run();
+        changed += sqlite3_changes(handle());
+        query.reset();
+    }
+    return changed;
+}
+
 qint64 CDbConnection::lastInsertRowId() const
 {
     return handle() ? sqlite3_last_insert_rowid(handle()) : 0;
