@@ -12,6 +12,8 @@
 #include <memory>
 #include <utility>
 
+#include <unistd.h>
+
 #include "app/CMainFrame.h"
 #include "app/Startup.h"
 #include "crypto/TextCipher.h"
@@ -95,6 +97,10 @@ struct Run {
         QDir::setCurrent(dir.path());
         QDir().mkpath(QStringLiteral("data"));
         QFile::copy(databaseOf(rows, lastFolder), QStringLiteral("data/tiv.dat"));
+        // On disk before anything is timed: else the first commit waits for the whole copy.
+        QFile copy(QStringLiteral("data/tiv.dat"));
+        if (copy.open(QIODevice::ReadWrite))
+            ::fsync(copy.handle());
         Startup::openConnections(state, prompter);
         Schema::EnsureIndexes(state.mainConnection);
         state.user.id = QStringLiteral("{BENCH-USER}");
