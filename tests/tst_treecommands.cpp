@@ -300,11 +300,20 @@ private slots:
         TreeCommands commands(s, t.prompter());
         const QString folderA = p("10001 99999 99999 99999 99999 9");
         const QString folderB = p("10002 99999 99999 99999 99999 9");
-        const int a1 = seed(s, ModuleKind::Pwd, "a1", folderA, 10, 1);
+        seed(s, ModuleKind::Pwd, "a1", folderA, 10, 1);
         const int b1 = seed(s, ModuleKind::Pwd, "b1", folderB, 10, 2);
         const int a2 = seed(s, ModuleKind::Pwd, "a2", folderA, 10, 3);
         const int a3 = seed(s, ModuleKind::Pwd, "a3", folderA, 10, 7);
         const int b2 = seed(s, ModuleKind::Pwd, "b2", folderB, 10, 8);
+        seed(s, ModuleKind::Pwd, "theirs", folderA, 10, 5, FieldValue(0), kOtherUser);
+        const int folder = seed(s, ModuleKind::Pwd, "A", p("10001 00000 00000 00000 00000 0"), 1, 9);
+        // The order numbers of all rows, by id.
+        const auto orders = [&] {
+            std::vector<int> result;
+            for (const Row& row : rows(s, ModuleKind::Pwd))
+                result.push_back(row.orderId);
+            return result;
+        };
 
         // The neighbour of a3 is a2 (orderId 3), not b1 that holds orderId 2 in another folder.
         select(s, a3);
@@ -321,22 +330,37 @@ private slots:
         QVERIFY(!commands.MoveDown()); // last of its folder and of the table
         QVERIFY(!commands.MoveToBottom());
 
-        select(s, a2); // orderId 7
+        // Folder A holds a1 1, a3 3, a2 7. To the top, a2 takes the folder's smallest number and each
+        // record it passed the next one; folder B, the other user's row and the folder row keep theirs.
+        const std::vector<int> before = orders();
+        select(s, a2);
         QVERIFY(commands.MoveToTop());
-        QCOMPARE(orderOf(s, ModuleKind::Pwd, a2), 1);
-        QCOMPARE(orderOf(s, ModuleKind::Pwd, a1), 2); // every smaller value moved up by one
-        QCOMPARE(orderOf(s, ModuleKind::Pwd, b1), 3);
-        QCOMPARE(orderOf(s, ModuleKind::Pwd, a3), 4);
-        QCOMPARE(orderOf(s, ModuleKind::Pwd, b2), 8);
+        QCOMPARE(orders(), (std::vector<int>{3, 2, 1, 7, 8, 5, 9}));
+        QCOMPARE(s.selection(ModuleKind::Pwd).currentOrderId, 1);
         QVERIFY(!commands.MoveToTop());
 
         QVERIFY(commands.MoveToBottom());
-        QCOMPARE(orderOf(s, ModuleKind::Pwd, a2), 8);
-        QCOMPARE(orderOf(s, ModuleKind::Pwd, b2), 7);
+        QCOMPARE(orders(), before);
+        QCOMPARE(s.selection(ModuleKind::Pwd).currentOrderId, 7);
         std::vector<QString> order;
         for (const TreeNodeData& node : loadTree(s, ModuleKind::Pwd))
             order.push_back(node.caption);
-        QCOMPARE(order, (std::vector<QString>{"a1", "a3", "a2", "b1", "b2"}));
+        QCOMPARE(order, (std::vector<QString>{"A", "a1", "a3", "a2", "b1", "b2"}));
+
+        // A folder keeps its place whatever its number, so nothing is written for it.
+        select(s, folder);
+        QVERIFY(!commands.MoveToTop());
+        QVERIFY(!commands.MoveToBottom());
+        QCOMPARE(orders(), before);
+
+        // A failure part-way leaves every number where it was.
+        s.mainConnection.execute(QStringLiteral("CREATE TRIGGER no_update BEFORE UPDATE ON tb_Pwd "
+                                                "WHEN old.id = %1 BEGIN SELECT RAISE(ABORT, 'io'); END")
+                                     .arg(a3));
+        select(s, a2);
+        QVERIFY(!commands.MoveToTop());
+        QCOMPARE(orders(), before);
+        QCOMPARE(s.selection(ModuleKind::Pwd).currentOrderId, 7);
     }
 };
 

@@ -212,6 +212,10 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
         sqlite3_close_v2(db);
         return report(message, cause);
     }
+    // A move to the top of a folder of ten thousand records changes some 2,500 pages of 1 KiB in one
+    // transaction; the engine's default cache of 2 MB would spill them to the file before the commit
+    // writes them again.
+    sqlite3_exec(db, "PRAGMA cache_size = -8192", nullptr, nullptr, nullptr);
     m_handle = std::make_shared<ConnectionHandle>();
     m_filePath = path;
     m_handle->db = db;
@@ -362,6 +366,19 @@ int CDbConnection::execute(const QString& statement, const std::vector<FieldValu
     query.bindAll(values);
     query.run();
     return sqlite3_changes(handle());
+}
+
+int CDbConnection::executeEach(const QString& statement, const std::vector<std::vector<FieldValue>>& valueLists)
+{
+    Statement query(handle(), statement);
+    int changed = 0;
+    for (const std::vector<FieldValue>& values : valueLists) {
+        query.bindAll(values);
+        query.run();
+        changed += sqlite3_changes(handle());
+        query.reset();
+    }
+    return changed;
 }
 
 qint64 CDbConnection::lastInsertRowId() const

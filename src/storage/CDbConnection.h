@@ -50,6 +50,9 @@ public:
     // Runs a statement that returns no rows and gives the number of rows it changed; throws DbError on
     // failure.
     int execute(const QString& statement, const std::vector<FieldValue>& values = {});
+    // Runs the statement once for each list of values, prepared only once: many rows written alike.
+    // Gives the number of rows changed in all; throws DbError on the first failure.
+    int executeEach(const QString& statement, const std::vector<std::vector<FieldValue>>& valueLists);
 
     // The rowid of the last row inserted on this connection.
     qint64 lastInsertRowId() const;

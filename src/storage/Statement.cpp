@@ -94,6 +94,12 @@ void Statement::run()
     }
 }
 
+void Statement::reset()
+{
+    // The error of a failed step was thrown by step() already; reset only repeats it.
+    sqlite3_reset(m_stmt);
+}
+
 int Statement::columnCount() const
 {
     return sqlite3_column_count(m_stmt);

@@ -24,6 +24,8 @@ public:
     bool step();
     // Steps until done.
     void run();
+    // Makes the statement ready to run again; the bound values stay until bound anew.
+    void reset();
 
     int columnCount() const;
     QString columnName(int column) const;

@@ -358,8 +358,8 @@ void CIndexView::runMove(bool (TreeCommands::*command)(), Move where)
     if (module == ModuleKind::None)
         return;
     TreeCommands commands(m_state, m_prompter);
-    // A move to the top or bottom renumbers every record of the user: seconds at a few hundred
-    // thousand rows.
+    // A move to an end writes every record of the folder that it passes, and the engine writes a
+    // record whole, body included: a second or more for thousands of long documents.
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool moved = (commands.*command)();
     QApplication::restoreOverrideCursor();

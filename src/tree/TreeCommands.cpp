@@ -1,11 +1,14 @@
 #include "tree/TreeCommands.h"
 
+#include <algorithm>
+
 #include "crypto/TextCipher.h"
 #include "state/AppState.h"
 #include "state/SharedTexts.h"
 #include "storage/DbError.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
+#include "storage/RowReader.h"
 #include "storage/Transaction.h"
 #include "tree/FolderPath.h"
 #include "tree/ModuleTree.h"
@@ -257,34 +260,44 @@ bool TreeCommands::moveToEnd(bool top)
     const int id = m_state.selection(module).currentRecordId;
     try {
         const std::optional<Reference> selected = selectedRow(module);
-        if (!selected)
+        // Folders stand in the order they were made, whatever their order numbers.
+        if (!selected || FolderPath::isFolderType(selected->folderType))
             return false;
-        // Renumbers the user's rows of every folder so the row comes first (or last) in its own
-        // folder and every other relative order stays as it was.
-        const int d = selected->orderId;
+        // The folder's records from the end the record goes to up to the record itself, read from the
+        // tree index so that the cost follows the folder and not the table.
         const QString table = moduleTable(module);
+        const QString statement =
+            top ? QStringLiteral("SELECT id, orderId FROM %1 WHERE userId=? AND parentId=? AND orderId <= ? "
+                                 "ORDER BY orderId ASC")
+                : QStringLiteral("SELECT id, orderId FROM %1 WHERE userId=? AND parentId=? AND orderId >= ? "
+                                 "ORDER BY orderId DESC");
         Transaction transaction(connection);
-        int newOrder = 0;
-        if (top) {
-            if (d <= 1)
-                return false;
-            newOrder = 1;
-            connection.execute(QStringLiteral("UPDATE %1 SET orderId = CASE WHEN id=? THEN 1 ELSE orderId + 1 END "
-                                              "WHERE userId=? AND (orderId < ? OR id=?)")
-                                   .arg(table),
-                               {id, m_state.user.id, d, id});
-        } else {
-            const int n = NextOrderId(connection, module);
-            if (d == 0 || n == d + 1)
-                return false;
-            newOrder = n - 1;
-            connection.execute(QStringLiteral("UPDATE %1 SET orderId = CASE WHEN id=? THEN ? ELSE orderId - 1 END "
-                                              "WHERE userId=? AND (orderId > ? OR id=?)")
-                                   .arg(table),
-                               {id, newOrder, m_state.user.id, d, id});
+        std::vector<int> ids;
+        std::vector<qint64> orders;
+        {
+            RowReader reader(connection, statement.arg(table), {m_state.user.id, selected->path, selected->orderId});
+            while (reader.next()) {
+                ids.push_back(static_cast<int>(reader.integer(0)));
+                orders.push_back(reader.integer(1));
+            }
         }
+        const auto at = std::find(ids.begin(), ids.end(), id);
+        if (at == ids.end() || at == ids.begin())
+            return false; // already first (last) of its folder
+        // Rotation: the record takes the folder's number at that end and each record it passes takes the
+        // number of the next one towards the record. The numbers in use stay the same set, so they stay
+        // unique in the table and no other folder changes.
+        const std::size_t position = static_cast<std::size_t>(at - ids.begin());
+        std::vector<std::vector<FieldValue>> writes;
+        writes.reserve(position + 1);
+        writes.push_back({orders.front(), id});
+        for (std::size_t i = 0; i < position; ++i) {
+            if (orders[i] != orders[i + 1])
+                writes.push_back({orders[i + 1], ids[i]});
+        }
+        connection.executeEach(QStringLiteral("UPDATE %1 SET orderId=? WHERE id=?").arg(table), writes);
         transaction.commit();
-        m_state.selection(module).currentOrderId = newOrder;
+        m_state.selection(module).currentOrderId = static_cast<int>(orders.front());
     } catch (const DbError&) {
         return false;
     }
