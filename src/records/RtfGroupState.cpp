@@ -7,7 +7,6 @@ namespace RtfRead {
 namespace {
 
 constexpr int kMaxHalfPoints = 3276; // 1638 points, the largest size word processors offer
-constexpr int kMaxTwips = 31680;     // 22 inches, the widest page RTF describes
 constexpr int kMaxUnicodeSkip = 8;   // a fallback is a few bytes at most (four for GB18030)
 
 } // namespace

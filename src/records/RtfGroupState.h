@@ -7,6 +7,7 @@
 namespace RtfRead {
 
 inline constexpr int kDefaultHalfPoints = 24; // RTF's default size: 12 points
+inline constexpr int kMaxTwips = 31680;       // 22 inches, the widest page RTF describes
 
 // Where the content of a group goes.
 enum class Dest : quint8 {

@@ -8,7 +8,8 @@
 namespace RtfRead {
 
 Parser::Parser(QByteArrayView rtf, qsizetype start, QTextDocument& document)
-    : m_lexer(rtf, start), m_sink(document, m_tables), m_text(m_state, m_tables, m_sink)
+    : m_lexer(rtf, start), m_sink(document, m_tables), m_text(m_state, m_tables, m_sink),
+      m_pictureBudget(RtfReader::kMaxPictureMemory)
 {
 }
 
@@ -84,7 +85,9 @@ void Parser::closeGroup(bool closed)
     m_skip = 0;
     if (m_state.pictureOwner) {
         const qsizetype start = m_picture.start();
-        m_picture.finish(closed ? m_lexer.input().sliced(start, m_lexer.position() - start) : QByteArrayView(), m_sink);
+        const QByteArrayView written =
+            closed ? m_lexer.input().sliced(start, m_lexer.position() - start) : QByteArrayView();
+        m_picture.finish(written, m_sink, m_pictureBudget);
     }
     if (m_state.dest == Dest::FontTable) {
         m_text.flush();
@@ -189,9 +192,12 @@ void Parser::literal(QByteArrayView bytes)
         if (!m_picture.hex(bytes))
             m_failed = true;
         return;
-    case Dest::ShapeName:
-        m_shapeName.append(bytes.first(std::min<qsizetype>(bytes.size(), Keywords::kMaxNameLength)));
+    case Dest::ShapeName: {
+        // Only "pib" counts; a name longer than any control word is none the reader knows.
+        const qsizetype room = std::max<qsizetype>(0, Keywords::kMaxNameLength - m_shapeName.size());
+        m_shapeName.append(bytes.first(std::min(bytes.size(), room)));
         return;
+    }
     case Dest::ColorTable:
         m_tables.colourText(bytes);
         return;

@@ -9,6 +9,7 @@
 #include "records/RtfGroupState.h"
 #include "records/RtfLexer.h"
 #include "records/RtfPicture.h"
+#include "records/RtfPictureBudget.h"
 #include "records/RtfTables.h"
 #include "records/RtfTextDecoder.h"
 
@@ -61,6 +62,7 @@ private:
     int m_skip = 0; // characters of a \uN fallback still to skip
     QByteArray m_shapeName;
     Picture m_picture;
+    PictureBudget m_pictureBudget;
 };
 
 } // namespace RtfRead

@@ -11,16 +11,20 @@
 #include <QTextImageFormat>
 
 #include "records/RtfDocumentSink.h"
+#include "records/RtfGroupState.h"
 #include "records/RtfLexer.h"
+#include "records/RtfPictureBudget.h"
 #include "records/RtfReader.h"
 
 namespace RtfRead {
 
 namespace {
 
-constexpr int kMaxTwips = 31680;     // 22 inches, the widest page RTF describes
 constexpr int kPlaceholderSide = 96; // pixels, when a picture gives no size at all
-constexpr int kMaxPlaceholderSide = 2048;
+// A placeholder is drawn scaled to its size; larger than a page, its pixels would only cost memory.
+constexpr int kMaxPlaceholderSide = 1024;
+// Ten of the widest pages: a picture may claim any size, and is shown no larger, in its proportions.
+constexpr double kMaxDisplaySide = kMaxTwips * 10 / RtfReader::kTwipsPerPixel;
 constexpr double kHimetricPerPixel = 2540.0 / 96.0; // metafile sizes are in hundredths of a millimetre
 const QString kPictureScheme = QStringLiteral("rtfpicture:");
 
@@ -29,9 +33,14 @@ double twipsToPixels(int twips)
     return twips / RtfReader::kTwipsPerPixel;
 }
 
+QString sizeSuffix(QSize size)
+{
+    return QStringLiteral("@%1x%2").arg(size.width()).arg(size.height());
+}
+
 QImage placeholderImage(QSize size)
 {
-    QImage image(size.boundedTo(QSize(kMaxPlaceholderSide, kMaxPlaceholderSide)), QImage::Format_RGB32);
+    QImage image(size, QImage::Format_RGB32);
     image.fill(QColor(240, 240, 240));
     QPainter painter(&image);
     painter.setPen(QColor(160, 160, 160));
@@ -141,43 +150,96 @@ QSizeF Picture::displaySize(QSize natural) const
         size = QSizeF(m_picw, m_pich);
     else
         return {};
-    return QSizeF(size.width() * m_scalex / 100.0, size.height() * m_scaley / 100.0);
+    size = QSizeF(size.width() * m_scalex / 100.0, size.height() * m_scaley / 100.0);
+    if (size.width() > kMaxDisplaySide || size.height() > kMaxDisplaySide)
+        size.scale(kMaxDisplaySide, kMaxDisplaySide, Qt::KeepAspectRatio);
+    return size;
 }
 
-void Picture::finish(QByteArrayView written, DocumentSink& sink) const
+void Picture::finish(QByteArrayView written, DocumentSink& sink, PictureBudget& budget) const
 {
-    QSize natural;
-    if (m_kind == Kind::Png || m_kind == Kind::Jpeg) {
-        QBuffer buffer;
-        buffer.setData(m_data);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer, m_kind == Kind::Png ? "png" : "jpeg");
-        natural = reader.size();
-    }
     QTextImageFormat format;
-    if (natural.isValid()) {
-        const QString name = kPictureScheme + QCryptographicHash::hash(m_data, QCryptographicHash::Sha1).toHex();
+    const bool drawn = (m_kind == Kind::Png || m_kind == Kind::Jpeg) && image(written, sink, budget, format);
+    if (!drawn)
+        placeholder(written, sink, budget, format);
+    sink.image(format);
+}
+
+// False when Qt cannot read the picture.
+bool Picture::image(QByteArrayView written, DocumentSink& sink, PictureBudget& budget, QTextImageFormat& format) const
+{
+    QBuffer buffer;
+    buffer.setData(m_data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, m_kind == Kind::Png ? "png" : "jpeg");
+    const QSize natural = reader.size();
+    if (!natural.isValid())
+        return false;
+    const QByteArray hash = QCryptographicHash::hash(m_data, QCryptographicHash::Sha1).toHex();
+    const QSizeF size = displaySize(natural);
+    // The document decodes the bytes only while it draws them.
+    if (PictureBudget::bytesOf(natural) <= RtfReader::kMaxPictureMemory) {
+        const QString name = kPictureScheme + QLatin1StringView(hash);
         sink.addResource(name, m_data);
         format.setName(name);
-        const QSizeF size = displaySize(natural);
         if (size.isValid() && size != QSizeF(natural)) {
             format.setWidth(size.width());
             format.setHeight(size.height());
         }
-    } else {
-        const QByteArray kept = group(written);
-        QSizeF size = displaySize({});
-        if (!size.isValid())
-            size = QSizeF(kPlaceholderSide, kPlaceholderSide);
-        const QSize pixels = size.toSize().expandedTo(QSize(1, 1));
-        const QString name = kPictureScheme + QCryptographicHash::hash(kept, QCryptographicHash::Sha1).toHex();
-        sink.addResource(name, placeholderImage(pixels));
-        format.setName(name);
-        format.setWidth(size.width());
-        format.setHeight(size.height());
-        format.setProperty(RtfReader::kOriginalPictureProperty, kept);
+        return true;
     }
-    sink.image(format);
+    // Held decoded: with no more pixels than it is shown with, and no more than the budget has left.
+    QSize wanted = natural;
+    const QSize shown = size.toSize().expandedTo(QSize(1, 1));
+    if (wanted.width() > shown.width() || wanted.height() > shown.height())
+        wanted.scale(shown, Qt::KeepAspectRatio);
+    const QSize held = budget.given(hash).value_or(budget.fit(wanted));
+    reader.setScaledSize(held);
+    QImage decoded;
+    {
+        // Qt decodes some kinds of PNG (palette, grey, 16 bits) whole at 32 bits a pixel before it scales them.
+        // Twice the budget lets a picture the size of a large screen through; a larger one is a placeholder
+        // rather than a spike of Qt's own limit, four times the budget.
+        const int qtLimit = QImageReader::allocationLimit();
+        QImageReader::setAllocationLimit(static_cast<int>(2 * RtfReader::kMaxPictureMemory / (1024 * 1024)));
+        decoded = reader.read();
+        QImageReader::setAllocationLimit(qtLimit);
+    }
+    if (decoded.isNull())
+        return false;
+    budget.take(hash, held);
+    if (decoded.depth() > 32) // sixteen bits a channel
+        decoded.convertTo(decoded.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    const QString name = kPictureScheme + QLatin1StringView(hash) + sizeSuffix(decoded.size());
+    sink.addResource(name, decoded);
+    format.setName(name);
+    format.setWidth(size.width());
+    format.setHeight(size.height());
+    format.setProperty(RtfReader::kOriginalPictureProperty, group(written));
+    return true;
+}
+
+void Picture::placeholder(QByteArrayView written, DocumentSink& sink, PictureBudget& budget,
+                          QTextImageFormat& format) const
+{
+    QSizeF size = displaySize({});
+    if (!size.isValid())
+        size = QSizeF(kPlaceholderSide, kPlaceholderSide);
+    const QSize wanted =
+        size.toSize().expandedTo(QSize(1, 1)).boundedTo(QSize(kMaxPlaceholderSide, kMaxPlaceholderSide));
+    // Placeholders of one size are one image.
+    const QByteArray key = "placeholder" + sizeSuffix(wanted).toLatin1();
+    const std::optional<QSize> known = budget.given(key);
+    const QSize held = known.value_or(budget.fit(wanted));
+    const QString name = kPictureScheme + QStringLiteral("placeholder") + sizeSuffix(held);
+    if (!known) {
+        budget.take(key, held);
+        sink.addResource(name, placeholderImage(held));
+    }
+    format.setName(name);
+    format.setWidth(size.width());
+    format.setHeight(size.height());
+    format.setProperty(RtfReader::kOriginalPictureProperty, group(written));
 }
 
 } // namespace RtfRead

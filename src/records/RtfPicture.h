@@ -8,13 +8,17 @@
 
 #include "records/RtfKeywords.h"
 
+class QTextImageFormat;
+
 namespace RtfRead {
 
 class DocumentSink;
+class PictureBudget;
 
 // One {\pict ...} group as it is read: its kind, sizes and data, and the control words that rebuild it. Once the
 // group ends, it becomes an image in the document: PNG and JPEG as their own bytes, anything else as a placeholder
-// that keeps the group for the writer.
+// that keeps the group for the writer. A PNG or JPEG too large to draw within the document's budget is held
+// decoded at a smaller size, and keeps its group too.
 class Picture {
 public:
     Picture() = default;
@@ -31,11 +35,13 @@ public:
 
     // Puts the picture into the document. `written` is the group as it stands in the input from its \pict to its
     // closing brace, or empty when the input ended inside it.
-    void finish(QByteArrayView written, DocumentSink& sink) const;
+    void finish(QByteArrayView written, DocumentSink& sink, PictureBudget& budget) const;
 
 private:
     enum class Kind : quint8 { Unknown, Png, Jpeg, Metafile, Bitmap };
 
+    bool image(QByteArrayView written, DocumentSink& sink, PictureBudget& budget, QTextImageFormat& format) const;
+    void placeholder(QByteArrayView written, DocumentSink& sink, PictureBudget& budget, QTextImageFormat& format) const;
     QByteArray group(QByteArrayView written) const;
     QSizeF displaySize(QSize natural) const;
 

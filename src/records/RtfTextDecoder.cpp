@@ -139,10 +139,21 @@ QString TextDecoder::decode(int codePage, QByteArrayView bytes)
 {
     if (codePage == 936)
         return CodePage936::toText(bytes);
-    auto it = m_decoders.find(codePage);
-    if (it == m_decoders.end())
-        it = m_decoders.emplace(codePage, CodePages::decoder(codePage)).first;
-    return it->second.decode(bytes);
+    return decoder(codePage).decode(bytes);
+}
+
+QStringDecoder& TextDecoder::decoder(int codePage)
+{
+    const auto known = m_decoderOfCodePage.find(codePage);
+    if (known != m_decoderOfCodePage.end())
+        return *known->second;
+    QStringDecoder made = CodePages::decoder(codePage);
+    const QByteArray name = made.name();
+    auto named = m_decoders.find(name);
+    if (named == m_decoders.end())
+        named = m_decoders.emplace(name, std::move(made)).first;
+    m_decoderOfCodePage.emplace(codePage, &named->second);
+    return named->second;
 }
 
 } // namespace RtfRead

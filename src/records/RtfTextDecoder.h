@@ -41,12 +41,15 @@ private:
     Effective effective() const;
     int codePage(const Effective& props) const;
     QString decode(int codePage, QByteArrayView bytes);
+    QStringDecoder& decoder(int codePage);
 
     const GroupState& m_state;
     Tables& m_tables;
     DocumentSink& m_sink;
-    // One decoder per code page met in a body; opening an ICU converter costs more than a short run of text.
-    std::map<int, QStringDecoder> m_decoders;
+    // One decoder per converter met in a body: opening an ICU converter costs more than a short run of text, and
+    // every code page Qt does not know shares the Western one however many a body names.
+    std::map<QByteArray, QStringDecoder> m_decoders;
+    std::map<int, QStringDecoder*> m_decoderOfCodePage;
 
     char16_t m_highSurrogate = 0;
     QByteArray m_bytes; // code-page bytes not yet decoded, and where they go
