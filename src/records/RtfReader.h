@@ -27,11 +27,13 @@ inline constexpr int kMaxGroupDepth = 1000;
 // (stored bytes, hex text, document resource), and photographs from a camera stay well below it.
 inline constexpr qsizetype kMaxPictureBytes = 32 * 1024 * 1024;
 
-// What the pixels of one document's pictures may take in memory: the images the reader makes for them together,
-// and any one picture the document decodes from its bytes to draw it. A larger picture is held scaled down.
+// What the pixels of one document's pictures may take in memory, at four bytes a pixel: the images the reader
+// makes for them together, and any one picture the document decodes from its bytes to draw it. A larger picture
+// is held scaled down.
 inline constexpr qsizetype kMaxPictureMemory = 32 * 1024 * 1024;
 
-// On a placeholder picture's QTextImageFormat: the QByteArray of its original {\pict ...} group.
+// On the QTextImageFormat of a placeholder or of a picture held scaled down: the QByteArray of its original
+// {\pict ...} group.
 inline constexpr int kOriginalPictureProperty = QTextFormat::UserProperty + 0x5254;
 
 // RTF lengths are twips; the document lays out in logical pixels at 96 per inch.
