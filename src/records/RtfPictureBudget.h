@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+#include <limits>
 #include <optional>
 
 #include <QByteArray>
@@ -23,7 +25,12 @@ public:
     // Gives the picture of the key its size, and takes the memory for it.
     void take(const QByteArray& key, QSize size);
 
-    static qsizetype bytesOf(QSize size) { return qsizetype(4) * size.width() * size.height(); }
+    // Saturates rather than overflows: the sizes come from the input.
+    static qsizetype bytesOf(QSize size)
+    {
+        const qsizetype pixels = qsizetype(std::max(size.width(), 0)) * std::max(size.height(), 0);
+        return std::min(pixels, std::numeric_limits<qsizetype>::max() / 4) * 4;
+    }
 
 private:
     qsizetype m_left;
