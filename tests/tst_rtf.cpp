@@ -557,6 +557,47 @@ private slots:
         QCOMPARE(images(again).value(0).property(RtfReader::kOriginalPictureProperty).toByteArray(), kept);
     }
 
+    // However large the pictures of a short body claim to be, the images the reader makes for them stay within the
+    // budget together. None is refused: each keeps its place, its size on the page and, for the writer, its group.
+    void picturesStayWithinTheirMemory()
+    {
+        // A PNG too large to hold decoded whole, shown at a quarter of its width.
+        QImage wide(8192, 1100, QImage::Format_Indexed8);
+        wide.setColorTable({qRgb(0, 0, 255), qRgb(255, 0, 0)});
+        wide.fill(0);
+        const QByteArray png = encoded(wide, "PNG");
+        QByteArray body = "{\\pict\\pngblip\\picwgoal30720\\pichgoal4125 " + png.toHex() + "}";
+        // Placeholders each of a size of its own, together twice the budget, and sizes no page could hold.
+        for (int i = 0; i < 40; ++i)
+            body += "{\\pict\\dibitmap0\\picw" + QByteArray::number(900 + i) + "\\pich1000 00}";
+        for (int i = 0; i < 20; ++i)
+            body += "{\\pict\\wmetafile8\\picw2147483647\\pich" + QByteArray::number(1000 + i) + " 00}";
+        QTextDocument document;
+        QVERIFY(RtfReader::read(withFonts(body), document));
+
+        const QList<QTextImageFormat> pictures = images(document);
+        QCOMPARE(pictures.size(), 61);
+        QSet<QString> names;
+        qsizetype held = 0;
+        for (const QTextImageFormat& picture : pictures) {
+            const QImage image = document.resource(QTextDocument::ImageResource, QUrl(picture.name())).value<QImage>();
+            QVERIFY(!image.isNull());
+            QVERIFY(image.width() <= qCeil(picture.width()) && image.height() <= qCeil(picture.height()));
+            if (!names.contains(picture.name()))
+                held += image.sizeInBytes();
+            names.insert(picture.name());
+        }
+        // Once the budget is spent, a picture still gets a pixel.
+        QVERIFY2(held <= RtfReader::kMaxPictureMemory + 4 * names.size(), qPrintable(QString::number(held)));
+        QCOMPARE(QSizeF(pictures[0].width(), pictures[0].height()), QSizeF(2048, 275));
+        const QImage scaled = document.resource(QTextDocument::ImageResource, QUrl(pictures[0].name())).value<QImage>();
+        QCOMPARE(scaled.size(), QSize(2048, 275));
+        QCOMPARE(scaled.pixel(1000, 100), qRgb(0, 0, 255));
+        // Laid out within the range of the layout's fixed-point numbers.
+        QVERIFY(document.size().width() < 1 << 24 && document.size().height() < 1 << 24);
+        QVERIFY(RtfWriter::write(document).contains(body));
+    }
+
     // The reader's text equals the text the word processor exports from the same RTF, with paragraphs ending in
     // a line feed there and pictures (object characters here) left out there.
     void wordProcessorSamples_data()
@@ -676,8 +717,8 @@ private slots:
                  QByteArray("{\\pict\\wmetafile8\\picw10\n0102}"));
     }
 
-    // Hostile input is bounded: deep nesting and oversized pictures are refused, numbers are clamped, counts
-    // cannot run past the end.
+    // Hostile input is bounded: deep nesting and more picture data than a body holds are refused, numbers are
+    // clamped, counts cannot run past the end.
     void hostile()
     {
         QTextDocument document;

@@ -219,7 +219,8 @@ void insertStored(const QTextDocument& stored, QTextCursor& cursor)
             const QTextCharFormat format = it.fragment().charFormat();
             if (!format.isImageFormat())
                 continue;
-            // The reader names a picture after its bytes, so a name already in the target holds the same picture.
+            // The reader names a picture after its bytes (a placeholder after its size, a picture it scaled after
+            // both), so a name already in the target holds the same image.
             const QUrl name(format.toImageFormat().name());
             target->addResource(QTextDocument::ImageResource, name,
                                 stored.resource(QTextDocument::ImageResource, name));

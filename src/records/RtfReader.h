@@ -13,7 +13,10 @@ class QTextDocument;
 // - \line becomes a line separator (U+2028), \tab a tab.
 // - A PNG or JPEG picture is an image whose resource holds the picture's original bytes. A picture Qt cannot
 //   draw (WMF, EMF, DIB, ...) is a placeholder image that carries its whole \pict group in
-//   kOriginalPictureProperty, so that RtfWriter writes it back unchanged.
+//   kOriginalPictureProperty, so that RtfWriter writes it back unchanged. So does a PNG or JPEG too large to
+//   decode within kMaxPictureMemory, whose resource is the picture decoded at a size that fits.
+// - Every size the input gives is bounded: no picture is shown larger than ten pages, and the images the reader
+//   makes take at most kMaxPictureMemory together, however large the pictures claim to be.
 namespace RtfReader {
 
 // Deeper nesting than any word processor writes; deeper input is hostile or broken, and refusing it bounds the
@@ -24,7 +27,13 @@ inline constexpr int kMaxGroupDepth = 1000;
 // (stored bytes, hex text, document resource), and photographs from a camera stay well below it.
 inline constexpr qsizetype kMaxPictureBytes = 32 * 1024 * 1024;
 
-// On a placeholder picture's QTextImageFormat: the QByteArray of its original {\pict ...} group.
+// What the pixels of one document's pictures may take in memory, at four bytes a pixel: the images the reader
+// makes for them together, and any one picture the document decodes from its bytes to draw it. A larger picture
+// is held scaled down.
+inline constexpr qsizetype kMaxPictureMemory = 32 * 1024 * 1024;
+
+// On the QTextImageFormat of a placeholder or of a picture held scaled down: the QByteArray of its original
+// {\pict ...} group.
 inline constexpr int kOriginalPictureProperty = QTextFormat::UserProperty + 0x5254;
 
 // RTF lengths are twips; the document lays out in logical pixels at 96 per inch.
