@@ -99,9 +99,15 @@ ExportDialog::ExportDialog(const AppState& state, Prompter& prompter, ModuleKind
     placeLayout->addWidget(new QLabel(QStringLiteral("导出到："), place), 0, 0);
     placeLayout->addWidget(m_targetEdit, 0, 1);
     placeLayout->addWidget(browseButton, 0, 2);
-    placeLayout->addWidget(new QLabel(QStringLiteral("AES密钥："), place), 1, 0);
-    placeLayout->addWidget(m_keyEdit, 1, 1);
-    placeLayout->addWidget(m_defaultKeyCheckBox, 1, 2);
+    // Only the encrypted CSV of the password box takes a key.
+    if (m_formats.front().first == Format::EncryptedCsv) {
+        placeLayout->addWidget(new QLabel(QStringLiteral("AES密钥："), place), 1, 0);
+        placeLayout->addWidget(m_keyEdit, 1, 1);
+        placeLayout->addWidget(m_defaultKeyCheckBox, 1, 2);
+    } else {
+        m_keyEdit->hide();
+        m_defaultKeyCheckBox->hide();
+    }
     placeLayout->setColumnStretch(1, 1);
 
     auto* note = new QLabel(scope == RecordExport::Scope::Record

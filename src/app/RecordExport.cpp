@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QHash>
 #include <QImage>
 #include <QPdfWriter>
@@ -576,7 +577,7 @@ QString Outcome::reportText() const
             names << QDir(root).relativeFilePath(path);
         parts << QStringLiteral("已导出 %1 个文件到“%2”：\r\n%3").arg(written.size()).arg(root, listed(names));
     } else if (error.isEmpty()) {
-        parts << QStringLiteral("没有可导出的记录。");
+        parts << QStringLiteral("没有导出任何文件。");
     }
     // Grouped by reason, in the order the reasons first came up.
     QStringList reasons;
@@ -610,6 +611,10 @@ std::unique_ptr<QTextDocument> printableDocument(ModuleKind module, const Record
 {
     auto document = std::make_unique<QTextDocument>();
     document->setMetaInformation(QTextDocument::DocumentTitle, values.caption);
+    // The header reads at the size of a letter; the body keeps the sizes it was written in.
+    QFont font = document->defaultFont();
+    font.setPointSize(11);
+    document->setDefaultFont(font);
     QTextCursor cursor(document.get());
     QTextBlockFormat heading;
     heading.setHeadingLevel(1);
