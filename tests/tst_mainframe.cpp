@@ -172,7 +172,10 @@ private slots:
             return frame.findChild<QMenu*>(QString::fromLatin1(name));
         };
         QCOMPARE(entries(menu("startMenu")->actions(), false),
-                 QStringList({"首页", "文档管理(&F)", "日记本(&D)", "密码箱(&P)", "-", "退出(&X)"}));
+                 QStringList({"首页", "文档管理(&F)", "日记本(&D)", "密码箱(&P)", "-", ">导出", "打印…", "打印预览…",
+                              "-", "退出(&X)"}));
+        QCOMPARE(entries(menu("exportMenu")->actions(), true), QStringList({"action6150", "action6151", "action6152"}));
+        QCOMPARE(action(frame, 6153)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         QCOMPARE(entries(menu("editMenu")->actions(), false),
                  QStringList({">添加", "-", "修改(&S)        ALt+S", "删除(&D)", "-", "移动文件夹到...", "-",
                               "文件移至顶部", "文件上移一位", "文件下移一位", "文件移至底部"}));

@@ -1,5 +1,6 @@
 // A user writes a document, a diary entry and a password entry through the real windows, leaves
-// changes unsaved in the ways a user does, quits, comes back, and finds everything as they left it.
+// changes unsaved in the ways a user does, quits, comes back, finds everything as they left it, and
+// exports the entry on screen.
 #include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
@@ -179,6 +180,21 @@ private slots:
             QCOMPARE(w.find<QComboBox>("weatherCombo")->currentText(), QStringLiteral("晴转小雪"));
             QCOMPARE(w.find<QTextEdit>("dairyContentEdit")->toPlainText(), QStringLiteral("吃饺子。"));
             QCOMPARE(w.find<QLineEdit>("dairyKeyEdit")->text(), QStringLiteral("秘密key"));
+
+            // The entry on screen goes out with the key it was opened with.
+            const QString exported = work.filePath(QStringLiteral("out/冬至.txt"));
+            QVERIFY(QDir(work.path()).mkdir(QStringLiteral("out")));
+            driver.expect("ExportDialog", [&](QWidget* dialog) {
+                ModalDriver::click(dialog, "textRadio");
+                ModalDriver::setText(dialog, "targetEdit", exported);
+                ModalDriver::click(dialog, "exportButton");
+            });
+            w.run(Command::ExportRecord);
+            QVERIFY(driver.finished());
+            QCOMPARE(prompter.lastMessage(), QStringLiteral("已导出到“%1”。").arg(exported));
+            QFile text(exported);
+            QVERIFY(text.open(QIODevice::ReadOnly));
+            QVERIFY(QString::fromUtf8(text.readAll()).contains(QStringLiteral("\n吃饺子。\n")));
 
             w.run(Command::PwdModule);
             w.select(ModuleKind::Pwd, SessionScript::node(w.tree(ModuleKind::Pwd), {0, 0}));

@@ -12,6 +12,7 @@ build_packages=(
     libsqlcipher-dev sqlcipher sqlite3
     libssl-dev libbenchmark-dev
     clang libclang-rt-dev
+    poppler-utils  # pdfinfo and pdftotext read the exported PDF back in the tests
 )
 run_packages=(fonts-noto-cjk qt6-translations-l10n)
 package_packages=(dpkg-dev file)

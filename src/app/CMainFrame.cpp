@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
@@ -22,6 +25,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/CEnDeCrypt.h"
+#include "app/ExportDialog.h"
 #include "app/HelpWindow.h"
 #include "app/SessionEnd.h"
 #include "app/WindowPlacement.h"
@@ -31,6 +35,7 @@
 #include "state/AppState.h"
 #include "storage/FieldConversions.h"
 #include "tree/CIndexView.h"
+#include "tree/TreeModel.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
 #include "ui/TivResources.h"
@@ -41,6 +46,54 @@ constexpr QSize kNavigationButton{82, 50};
 constexpr QSize kNavigationImage{30, 25};
 constexpr QSize kEditImage{21, 18};
 constexpr int kMessagePaneWidth = 150;
+
+// Shows the wait cursor while an export writes, and the ordinary one while it asks something.
+class WaitingPrompter final : public Prompter {
+public:
+    explicit WaitingPrompter(Prompter& prompter) : m_prompter(prompter)
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~WaitingPrompter() override { QApplication::restoreOverrideCursor(); }
+    WaitingPrompter(const WaitingPrompter&) = delete;
+    WaitingPrompter& operator=(const WaitingPrompter&) = delete;
+
+    bool confirm(const QString& message, const QString& acceptCaption, const QString& rejectCaption) override
+    {
+        const Unwait unwait;
+        return m_prompter.confirm(message, acceptCaption, rejectCaption);
+    }
+    std::optional<QString> askText(const QString& message, const QString& acceptCaption,
+                                   const QString& rejectCaption) override
+    {
+        const Unwait unwait;
+        return m_prompter.askText(message, acceptCaption, rejectCaption);
+    }
+    void showMessage(const QString& text, const QString& caption) override
+    {
+        const Unwait unwait;
+        m_prompter.showMessage(text, caption);
+    }
+    SaveChoice askSave(const QString& message) override
+    {
+        const Unwait unwait;
+        return m_prompter.askSave(message);
+    }
+
+private:
+    struct Unwait {
+        Unwait() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+        ~Unwait() { QApplication::restoreOverrideCursor(); }
+        Unwait(const Unwait&) = delete;
+        Unwait& operator=(const Unwait&) = delete;
+    };
+    Prompter& m_prompter;
+};
+
+const QString kNoModuleText = QStringLiteral("请先选择文档管理、日记本或密码箱。");
+const QString kNoFolderText = QStringLiteral("请先在左侧选择一个文件夹。");
+const QString kNoRecordToExportText = QStringLiteral("请先在左侧选择要导出的记录。");
+const QString kNoRecordToPrintText = QStringLiteral("请先在左侧选择要打印的记录。");
 
 QString actionName(CMainFrame::Command command)
 {
@@ -234,6 +287,24 @@ void CMainFrame::createActions()
         addCommand(Command::Settings, QStringLiteral("首选项(&O)..."), QStringLiteral("系统初始参数设置"));
     connect(settings, &QAction::triggered, this, &CMainFrame::openSettingsDialog);
 
+    using RecordExport::Scope;
+    const std::array<std::tuple<Command, QString, QString, Scope>, 3> exports = {{
+        {Command::ExportRecord, QStringLiteral("导出当前记录…"), QStringLiteral("把当前显示的记录导出为文件"),
+         Scope::Record},
+        {Command::ExportFolder, QStringLiteral("导出当前文件夹…"),
+         QStringLiteral("把选中的文件夹和其下的全部记录导出为文件"), Scope::Folder},
+        {Command::ExportModule, QStringLiteral("导出整个模块…"), QStringLiteral("把当前模块的全部记录导出为文件"),
+         Scope::Module},
+    }};
+    for (const auto& [command, text, tip, scope] : exports)
+        connect(addCommand(command, text, tip), &QAction::triggered, this, [this, scope] { exportRecords(scope); });
+    QAction* print = addCommand(Command::Print, QStringLiteral("打印…"), QStringLiteral("打印当前显示的记录"));
+    print->setShortcut(QKeySequence::Print);
+    connect(print, &QAction::triggered, this, [this] { printRecord(false); });
+    QAction* preview =
+        addCommand(Command::PrintPreview, QStringLiteral("打印预览…"), QStringLiteral("预览当前记录打印出来的样子"));
+    connect(preview, &QAction::triggered, this, [this] { printRecord(true); });
+
     QAction* topics = addCommand(Command::HelpTopics, QStringLiteral("帮助主题(&H)        F1"),
                                  QStringLiteral("列出帮助主题"), QStringLiteral("帮助主题"));
     topics->setIcon(icon(QStringLiteral("help")));
@@ -280,6 +351,13 @@ void CMainFrame::createMenus()
     start->addAction(commandAction(Command::FileModule));
     start->addAction(commandAction(Command::DairyModule));
     start->addAction(commandAction(Command::PwdModule));
+    start->addSeparator();
+    QMenu* exports = newMenu(start->addMenu(QStringLiteral("导出")), QStringLiteral("exportMenu"));
+    exports->addAction(commandAction(Command::ExportRecord));
+    exports->addAction(commandAction(Command::ExportFolder));
+    exports->addAction(commandAction(Command::ExportModule));
+    start->addAction(commandAction(Command::Print));
+    start->addAction(commandAction(Command::PrintPreview));
     start->addSeparator();
     start->addAction(commandAction(Command::Exit));
 
@@ -497,6 +575,100 @@ void CMainFrame::activatePane(int step)
         }
     }
     pane->setFocus(Qt::OtherFocusReason);
+}
+
+std::optional<RecordValues> CMainFrame::recordOnScreen(const QString& missingText)
+{
+    const ModuleKind module = m_state.currentModule;
+    if (module == ModuleKind::None) {
+        m_prompter.showMessage(kNoModuleText, RecordExport::kCaption);
+        return std::nullopt;
+    }
+    // What is written or printed is the record as stored: changes not yet saved are offered first.
+    if (!m_tivView->offerToSave(module))
+        return std::nullopt;
+    std::optional<RecordValues> shown = m_tivView->shownRecord(module);
+    if (!shown)
+        m_prompter.showMessage(missingText, RecordExport::kCaption);
+    return shown;
+}
+
+void CMainFrame::exportRecords(RecordExport::Scope scope)
+{
+    const ModuleKind module = m_state.currentModule;
+    RecordExport::Request request;
+    request.module = module;
+    request.scope = scope;
+    QString name;
+    if (scope == RecordExport::Scope::Record) {
+        const std::optional<RecordValues> shown = recordOnScreen(kNoRecordToExportText);
+        if (!shown)
+            return;
+        request.id = shown->id;
+        request.recordKey = shown->recordKey;
+        name = shown->caption;
+    } else if (module == ModuleKind::None) {
+        m_prompter.showMessage(kNoModuleText, RecordExport::kCaption);
+        return;
+    } else if (scope == RecordExport::Scope::Folder) {
+        // A record selected in the tree means the folder it is in.
+        const TreeModel* model = m_indexView->model(module);
+        QModelIndex folder = model->indexOfId(m_state.selection(module).currentRecordId);
+        if (folder.isValid() && !TreeModel::isFolder(folder))
+            folder = folder.parent();
+        if (!folder.isValid()) {
+            m_prompter.showMessage(kNoFolderText, RecordExport::kCaption);
+            return;
+        }
+        request.id = TreeModel::idOf(folder);
+        name = model->captionOf(folder);
+    } else {
+        name = moduleInfo(module).barText;
+    }
+
+    ExportDialog dialog(m_state, m_prompter, module, scope, name, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    request.format = dialog.format();
+    request.target = dialog.target();
+    request.fileKey = dialog.fileKey();
+    RecordExport::Outcome outcome;
+    {
+        WaitingPrompter waiting(m_prompter);
+        outcome = RecordExport::run(m_state, waiting, request);
+    }
+    if (!outcome.written.isEmpty())
+        setStatusText(QStringLiteral("导出了 %1 个文件").arg(outcome.written.size()));
+    const QString report = outcome.reportText();
+    if (!report.isEmpty())
+        m_prompter.showMessage(report, RecordExport::kCaption);
+}
+
+void CMainFrame::printRecord(bool preview)
+{
+    const std::optional<RecordValues> shown = recordOnScreen(kNoRecordToPrintText);
+    if (!shown)
+        return;
+    const RecordExport::Printable printable =
+        RecordExport::printable(m_state, m_prompter, m_state.currentModule, shown->id, shown->recordKey);
+    if (!printable.document) {
+        setStatusText(printable.error);
+        return;
+    }
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(shown->caption);
+    if (preview) {
+        QPrintPreviewDialog dialog(&printer, this);
+        dialog.setObjectName(QStringLiteral("printPreviewDialog"));
+        connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
+                [&printable](QPrinter* target) { printable.document->print(target); });
+        dialog.exec();
+        return;
+    }
+    QPrintDialog dialog(&printer, this);
+    dialog.setObjectName(QStringLiteral("printDialog"));
+    if (dialog.exec() == QDialog::Accepted)
+        printable.document->print(&printer);
 }
 
 void CMainFrame::openProfileDialog()

@@ -7,7 +7,10 @@
 #include <QString>
 
 #include <map>
+#include <optional>
 
+#include "app/RecordExport.h"
+#include "records/RecordValues.h"
 #include "state/ModuleKind.h"
 #include "state/SharedTexts.h"
 
@@ -49,6 +52,11 @@ public:
         Profile = 6145,
         FileCipher = 6146,
         Settings = 6147,
+        ExportRecord = 6150,
+        ExportFolder = 6151,
+        ExportModule = 6152,
+        Print = 6153,
+        PrintPreview = 6154,
         About = 57664,
         Exit = 57665,
         HelpTopics = 57667,
@@ -105,6 +113,12 @@ private:
     void showHelp(const QString& anchor);
     void showAbout();
     void activatePane(int step);
+
+    // Export and print work on what the window shows: the record on screen (its unsaved changes offered for
+    // saving first), the folder selected in the tree, or the module on show.
+    void exportRecords(RecordExport::Scope scope);
+    void printRecord(bool preview);
+    std::optional<RecordValues> recordOnScreen(const QString& missingText);
 
     // The tool dialogs, each modal; they report their own outcomes.
     void openProfileDialog();

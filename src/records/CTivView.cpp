@@ -519,6 +519,13 @@ bool CTivView::saveRecord(ModuleKind module)
     return true;
 }
 
+std::optional<RecordValues> CTivView::shownRecord(ModuleKind module) const
+{
+    if (module == ModuleKind::None || !m_loaded[moduleIndex(module)].present)
+        return std::nullopt;
+    return m_loaded[moduleIndex(module)].values;
+}
+
 void CTivView::markSaved(ModuleKind module)
 {
     m_loaded[moduleIndex(module)].shown = formValues(module);

@@ -5,6 +5,7 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 #include "records/RecordProtection.h"
 #include "records/RecordValues.h"
@@ -47,6 +48,10 @@ public:
 
     // The rich-text editor of the documents or the diary; none for the password box and home page.
     CMyRichEdit* contentEditor(ModuleKind module) const;
+
+    // The record the module's form shows, as loaded or last saved (with the key it was opened with);
+    // nothing while the form shows none.
+    std::optional<RecordValues> shownRecord(ModuleKind module) const;
 
     // Saves the module's record from its form; false when nothing was written (the user was told why).
     bool saveRecord(ModuleKind module);

@@ -78,11 +78,9 @@ QString RecordStore::statusText(ModuleKind module, const RecordValues& values)
 
 RecordStore::LoadOutcome RecordStore::load(ModuleKind module)
 {
-    const ModuleInfo& info = moduleInfo(module);
     ModuleSelection& selection = m_state.selection(module);
-    const QString& dataKey = m_state.user.dataKey;
     LoadOutcome outcome;
-    outcome.statusText = info.readErrorText;
+    outcome.statusText = moduleInfo(module).readErrorText;
     Recordset row;
     try {
         if (!openRow(m_state, module, selection.currentRecordId, row))
@@ -90,39 +88,15 @@ RecordStore::LoadOutcome RecordStore::load(ModuleKind module)
         RecordValues& values = outcome.values;
         values.id = selection.currentRecordId;
         values.level = toInt(row.field(kLevel), 0);
-        const std::optional<QString> key =
-            RecordProtection::resolveKey(values.level, ReadLongBinary(row, kCheckValue), dataKey, m_prompter);
+        const std::optional<QString> key = RecordProtection::resolveKey(values.level, ReadLongBinary(row, kCheckValue),
+                                                                        m_state.user.dataKey, m_prompter);
         if (!key) {
             m_prompter.showMessage(RecordProtection::kWrongKeyText, SharedTexts::kAppCaption);
             selection.currentRecordId = -1;
             return outcome;
         }
         values.recordKey = *key;
-        AesCipher cipher;
-        values.caption = TextCipher::DecryptText(cipher, dataKey, ReadLongBinary(row, kCaption));
-        if (module == ModuleKind::Pwd) {
-            for (std::size_t i = 0; i < kAccountColumns.size(); ++i)
-                values.account[i] =
-                    TextCipher::DecryptText(cipher, values.recordKey, ReadLongBinary(row, kAccountColumns[i]));
-        } else {
-            values.summary = TextCipher::DecryptText(cipher, values.recordKey, ReadLongBinary(row, kSummary));
-        }
-        values.created = dateOrNow(row, QStringLiteral("createTime"), m_state.clock);
-        values.updated = dateOrNow(row, kUpdated, m_state.clock);
-        values.userId = textOrEmpty(row, QStringLiteral("userId"));
-        if (module == ModuleKind::Dairy) {
-            values.dairyDate = dateOrNow(row, kDairyDate, m_state.clock);
-            values.weather = textOrEmpty(row, kWeather);
-        }
-        values.folderType = toInt(row.field(QStringLiteral("folderType")), 0);
-        values.parentId = textOrEmpty(row, QStringLiteral("parentId"));
-        values.orderId = toInt(row.field(QStringLiteral("orderId")), 0);
-        values.rank = toInt(row.field(kRank), 0);
-        if (hasBody(module)) {
-            const QByteArray stored = ReadLongBinary(row, kBody);
-            if (!stored.isEmpty())
-                outcome.body = TextCipher::DecryptBytes(cipher, values.recordKey, stored);
-        }
+        readFields(module, row, outcome);
     } catch (const DbError&) {
         return outcome;
     }
@@ -130,6 +104,61 @@ RecordStore::LoadOutcome RecordStore::load(ModuleKind module)
     outcome.loaded = true;
     outcome.statusText = statusText(module, outcome.values);
     return outcome;
+}
+
+RecordStore::LoadOutcome RecordStore::read(ModuleKind module, int id, const std::optional<QString>& recordKey)
+{
+    LoadOutcome outcome;
+    outcome.statusText = moduleInfo(module).readErrorText;
+    Recordset row;
+    try {
+        if (!openRow(m_state, module, id, row))
+            return outcome;
+        RecordValues& values = outcome.values;
+        values.id = id;
+        values.level = toInt(row.field(kLevel), 0);
+        if (!recordKey && values.level != RecordProtection::kNoCustomKey) {
+            values.caption = TextCipher::DecryptText(m_state.user.dataKey, ReadLongBinary(row, kCaption));
+            return outcome;
+        }
+        values.recordKey = recordKey.value_or(m_state.user.dataKey);
+        readFields(module, row, outcome);
+    } catch (const DbError&) {
+        return outcome;
+    }
+    outcome.loaded = true;
+    outcome.statusText = statusText(module, outcome.values);
+    return outcome;
+}
+
+void RecordStore::readFields(ModuleKind module, const Recordset& row, LoadOutcome& outcome) const
+{
+    RecordValues& values = outcome.values;
+    AesCipher cipher;
+    values.caption = TextCipher::DecryptText(cipher, m_state.user.dataKey, ReadLongBinary(row, kCaption));
+    if (module == ModuleKind::Pwd) {
+        for (std::size_t i = 0; i < kAccountColumns.size(); ++i)
+            values.account[i] =
+                TextCipher::DecryptText(cipher, values.recordKey, ReadLongBinary(row, kAccountColumns[i]));
+    } else {
+        values.summary = TextCipher::DecryptText(cipher, values.recordKey, ReadLongBinary(row, kSummary));
+    }
+    values.created = dateOrNow(row, QStringLiteral("createTime"), m_state.clock);
+    values.updated = dateOrNow(row, kUpdated, m_state.clock);
+    values.userId = textOrEmpty(row, QStringLiteral("userId"));
+    if (module == ModuleKind::Dairy) {
+        values.dairyDate = dateOrNow(row, kDairyDate, m_state.clock);
+        values.weather = textOrEmpty(row, kWeather);
+    }
+    values.folderType = toInt(row.field(QStringLiteral("folderType")), 0);
+    values.parentId = textOrEmpty(row, QStringLiteral("parentId"));
+    values.orderId = toInt(row.field(QStringLiteral("orderId")), 0);
+    values.rank = toInt(row.field(kRank), 0);
+    if (hasBody(module)) {
+        const QByteArray stored = ReadLongBinary(row, kBody);
+        if (!stored.isEmpty())
+            outcome.body = TextCipher::DecryptBytes(cipher, values.recordKey, stored);
+    }
 }
 
 RecordStore::SaveOutcome RecordStore::save(ModuleKind module, const RecordValues& input,

@@ -11,6 +11,7 @@
 
 struct AppState;
 class Prompter;
+class Recordset;
 
 // Loading and saving the record selected in a module's tree, with its protection. Each save writes
 // every column of the record in one update of one transaction: all of it or nothing.
@@ -27,6 +28,10 @@ public:
     // Reads the module's CurrentRecordId. A custom key is asked for through the prompter; a refused
     // one is told and sets the CurrentRecordId to -1, so no save can follow. Sets the CurrentOrderId.
     LoadOutcome load(ModuleKind module);
+    // Reads the record of the given id without asking anything and without touching the selection, for an
+    // export. A record under a custom key is read with recordKey; given none, it is left unread (loaded is
+    // false) with its level and caption filled in, so the caller can say what it left out.
+    LoadOutcome read(ModuleKind module, int id, const std::optional<QString>& recordKey);
 
     struct SaveOutcome {
         bool saved = false;
@@ -47,6 +52,9 @@ public:
                        "请恢复原来的自设密钥设置后再保存；其余的修改仍在编辑区中。");
 
 private:
+    // Everything after the key is known: the caption, the protected fields, the plain columns and the body.
+    void readFields(ModuleKind module, const Recordset& row, LoadOutcome& outcome) const;
+
     AppState& m_state;
     Prompter& m_prompter;
 };
