@@ -83,11 +83,13 @@ Header readHeader(const QString& path, VaultKey::Salt& salt)
     return VaultKey::paramsOf(salt) ? Header::Vault : Header::Plain;
 }
 
-// Opens the file with the built-in password: whether it is in the plain format after all.
-bool opensPlain(const QString& path)
+// Opens the file with the built-in password: NotAVault when it is in the plain format after all.
+Outcome plainOutcome(const QString& path)
 {
     CDbConnection plain;
-    return plain.openFileWithKey(path, plainKey());
+    if (plain.openFileWithKey(path, plainKey()))
+        return Outcome::NotAVault;
+    return fromCause(plain.lastFailure(), Outcome::Damaged);
 }
 
 bool fsyncPath(const QString& path, int flags)
@@ -290,7 +292,7 @@ Outcome open(CDbConnection& connection, const QString& path, QStringView passwor
         return Outcome::Damaged;
     case Header::Plain:
         // No descriptor: the plain format, or a vault whose descriptor was damaged.
-        return opensPlain(path) ? Outcome::NotAVault : Outcome::Damaged;
+        return plainOutcome(path);
     case Header::Vault:
         break;
     }
@@ -301,7 +303,7 @@ Outcome open(CDbConnection& connection, const QString& path, QStringView passwor
     SecretBytes literal = VaultKey::keyLiteral(derived, salt);
     const Outcome outcome = openWithKey(connection, path, literal);
     // A plain file's random salt looks like a descriptor once in millions of files.
-    if (outcome == Outcome::WrongPassword && opensPlain(path))
+    if (outcome == Outcome::WrongPassword && plainOutcome(path) == Outcome::NotAVault)
         return Outcome::NotAVault;
     if (outcome == Outcome::Done && key)
         *key = std::move(literal);
