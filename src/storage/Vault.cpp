@@ -203,10 +203,12 @@ Outcome transcribe(CDbConnection& source, const QString& path, QByteArrayView ke
         exec(db, "PRAGMA tiv_target.journal_mode = OFF");
         exec(db, "PRAGMA tiv_target.synchronous = OFF");
         if ((rc = exec(db, "SELECT sqlcipher_export('tiv_target')")) != SQLITE_OK) {
-            // The export tells every failure as a plain error; a source that fails its check is the cause.
-            int checked = SQLITE_OK;
-            if (rc == SQLITE_ERROR && scalar(db, QStringLiteral("PRAGMA main.quick_check"), checked) != "ok")
-                rc = SQLITE_CORRUPT;
+            // The export reports every failure as a plain error with the message of the one it met.
+            const QByteArray message = sqlite3_errmsg(db);
+            for (const int cause : {SQLITE_FULL, SQLITE_READONLY, SQLITE_CORRUPT, SQLITE_NOTADB, SQLITE_BUSY}) {
+                if (rc == SQLITE_ERROR && message == sqlite3_errstr(cause))
+                    rc = cause;
+            }
             return fail(rc);
         }
         // The export copies the tables, not the header's schema version.
