@@ -1,5 +1,6 @@
 // Tiv: a personal information manager whose documents, diary and passwords live encrypted in one
 // database file in the working directory.
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <QLibraryInfo>
@@ -19,6 +20,8 @@ int main(int argc, char* argv[])
     // Every file and folder the program makes (tiv.ini, backups, SQLite's journal) is its owner's
     // alone from the moment it exists.
     ::umask(077);
+    // No core dump: it would hold the keys and the password the program keeps in memory.
+    ::prctl(PR_SET_DUMPABLE, 0);
     // The database key is derived while Qt starts and connects to the display.
     Startup::EarlyOpen opening = Startup::openInBackground();
     TivApplication application(argc, argv);

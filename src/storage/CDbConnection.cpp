@@ -176,6 +176,11 @@ bool CDbConnection::OpenConnection(const QString& connectionString, QString* err
 
 bool CDbConnection::openFile(const QString& path, const QString& password, QString* error)
 {
+    return openFileWithKey(path, password.toUtf8(), error);
+}
+
+bool CDbConnection::openFileWithKey(const QString& path, QByteArrayView key, QString* error)
+{
     CloseConnection();
     auto report = [&](const QString& text, DbError::Cause cause) {
         if (error)
@@ -194,8 +199,7 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
         sqlite3_close_v2(db);
         return report(message, DbError::Cause::Unknown);
     }
-    const QByteArray key = password.toUtf8();
-    sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+    sqlite3_key(db, key.data(), static_cast<int>(key.size()));
     sqlite3_busy_handler(db, &waitForLock, nullptr);
 
     // A wrong key or a file that is no database only shows at the first read.
@@ -225,6 +229,11 @@ bool CDbConnection::openFile(const QString& path, const QString& password, QStri
 
 bool CDbConnection::copyTo(const QString& path, const QString& password, QString* error)
 {
+    return copyToWithKey(path, password.toUtf8(), error);
+}
+
+bool CDbConnection::copyToWithKey(const QString& path, QByteArrayView key, QString* error)
+{
     auto report = [&](const QString& text) {
         if (error)
             *error = text;
@@ -241,7 +250,7 @@ bool CDbConnection::copyTo(const QString& path, const QString& password, QString
     // Keyed as every connection is, so the copy opens exactly like the database.
     CDbConnection target;
     QString failure;
-    if (target.openFile(path, password, &failure)) {
+    if (target.openFileWithKey(path, key, &failure)) {
         // A copy cut short is thrown away whole, so it needs no journal. Nothing else has a reason to
         // hold the new file: a lock on it fails the copy at once rather than waiting with writers held.
         sqlite3_exec(target.handle(), "PRAGMA journal_mode = OFF", nullptr, nullptr, nullptr);

@@ -74,6 +74,9 @@ public:
 
     // Opens an existing file with the password without any message; used by tools and the backup.
     bool openFile(const QString& path, const QString& password, QString* error = nullptr);
+    // The same with the bytes the engine is keyed with as they are: a vault's raw key literal, which
+    // then never passes through a QString that nothing wipes.
+    bool openFileWithKey(const QString& path, QByteArrayView key, QString* error = nullptr);
 
     // Writes the database as this connection sees it (within a read transaction, the state that
     // transaction holds) into a new file at path, keyed with the password, readable by its owner only.
@@ -81,6 +84,9 @@ public:
     // closing one would drop every lock the process holds on the file. Fails if path exists; a failed
     // copy leaves nothing there.
     bool copyTo(const QString& path, const QString& password, QString* error = nullptr);
+    // The same keyed with the engine's key bytes as they are: a vault's copy has the vault's raw key,
+    // and so its salt.
+    bool copyToWithKey(const QString& path, QByteArrayView key, QString* error = nullptr);
 
     static inline const QString kOpenFailedText = QStringLiteral("程序初始化失败，请确认程序完整性！");
 

@@ -11,8 +11,15 @@
 //   share a path;
 // - the program's core starts and the user logs in.
 //
-//   tiv-crashtest DIR KILLS [SEED]     makes DIR afresh, runs KILLS kills and prints what it saw
-//   tiv-crashtest --child DIR SEED     the process that is killed (started by the one above)
+// The vault scenario kills a child that converts the database to a vault, re-keys it and converts it back,
+// over and over. After each kill data/tiv.dat opens (with the built-in password or with one of the two
+// passwords), passes the check and holds exactly the data it held at first; nothing but a leftover new file
+// lies beside it.
+//
+//   tiv-crashtest DIR KILLS [SEED]             makes DIR afresh, runs KILLS kills and prints what it saw
+//   tiv-crashtest --vault DIR KILLS [SEED]     the same with the vault scenario
+//   tiv-crashtest --child DIR SEED             the processes that are killed (started by the ones above)
+//   tiv-crashtest --vault-child DIR SEED
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -54,6 +61,8 @@
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
+#include "storage/Transaction.h"
+#include "storage/Vault.h"
 #include "support/TestSupport.h"
 #include "tree/FolderPath.h"
 #include "tree/TreeCommands.h"
@@ -722,6 +731,120 @@ int runDriver(const QString& dir, int kills, quint64 seed)
     return 0;
 }
 
+// -- the vault scenario ----------------------------------------------------------------------------------------
+
+const QString kVaultPasswords[] = {QStringLiteral("甲密码🔑"), QStringLiteral("乙 password ℵ")};
+// Small, so that most of a conversion's time is the copy a kill should interrupt.
+const VaultKey::Params kVaultParams{1024, 1, 1};
+
+// Which password opens the vault at data/tiv.dat, if either does.
+std::optional<int> vaultPassword(CDbConnection& connection)
+{
+    for (int i = 0; i < 2; ++i) {
+        if (Vault::open(connection, QStringLiteral("data/tiv.dat"), kVaultPasswords[i]) == Vault::Outcome::Done)
+            return i;
+    }
+    return std::nullopt;
+}
+
+int runVaultChild(const QString& dir, quint64 seed)
+{
+    if (!QDir::setCurrent(dir + QStringLiteral("/work")))
+        die(QStringLiteral("no working directory"));
+    QFile done(dir + QStringLiteral("/conversions"));
+    if (!done.open(QIODevice::Append))
+        die(QStringLiteral("cannot open the count of conversions"));
+    std::mt19937_64 random(seed);
+    const QString path = QStringLiteral("data/tiv.dat");
+    for (;;) {
+        Vault::Outcome outcome = Vault::Outcome::Failed;
+        if (Vault::detect(path) == Vault::Format::Plain) {
+            outcome = Vault::toVault(path, kVaultPasswords[random() % 2], kVaultParams);
+        } else {
+            CDbConnection connection;
+            const std::optional<int> password = vaultPassword(connection);
+            connection.CloseConnection();
+            if (!password)
+                die(QStringLiteral("the vault opens with neither password"));
+            outcome = random() % 2 ? Vault::toPlain(path, kVaultPasswords[*password])
+                                   : Vault::rekey(path, kVaultPasswords[*password], kVaultPasswords[1 - *password],
+                                                  kVaultParams);
+        }
+        if (outcome != Vault::Outcome::Done)
+            die(QStringLiteral("a conversion failed: %1").arg(static_cast<int>(outcome)));
+        done.write("+");
+        done.flush();
+    }
+}
+
+int runVaultDriver(const QString& dir, int kills, quint64 seed)
+{
+    setUp(dir);
+    QDir::setCurrent(dir + QStringLiteral("/work"));
+    QByteArray expected;
+    {
+        // Enough rows that a conversion takes a while.
+        CDbConnection connection;
+        if (!connection.OpenConnection(Schema::kConnectionString))
+            die(QStringLiteral("the new database does not open"));
+        Transaction transaction(connection);
+        for (int i = 0; i < 400; ++i) {
+            connection.execute(
+                QStringLiteral("INSERT INTO tb_Article (userId, mContent, orderId) VALUES ('{U}', ?, ?)"),
+                {QByteArray(4096, static_cast<char>('a' + i % 26)), i});
+        }
+        transaction.commit();
+        expected = databaseDigest(connection);
+    }
+    QDir::setCurrent(dir);
+    std::mt19937_64 random(seed);
+    const auto started = std::chrono::steady_clock::now();
+    int asPlain = 0, asVault = 0, leftovers = 0;
+    for (int kill = 0; kill < kills; ++kill) {
+        const QByteArray childSeed = QByteArray::number(random());
+        const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+        const QByteArray nativeDir = QFile::encodeName(dir);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const char* argv[] = {program.constData(), "--vault-child", nativeDir.constData(), childSeed.constData(),
+                                  nullptr};
+            ::execv(program.constData(), const_cast<char* const*>(argv));
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % 1000000));
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL)
+            die(QStringLiteral("the vault child ended by itself (status %1) before the kill").arg(status));
+
+        QDir::setCurrent(dir + QStringLiteral("/work"));
+        QStringList files = QDir(QStringLiteral("data")).entryList(QDir::Files | QDir::Hidden);
+        files.removeOne(QStringLiteral("tiv.dat"));
+        for (const QString& leftover : {QStringLiteral("tiv.dat.new"), QStringLiteral("tiv.dat.new-journal")})
+            leftovers += files.removeAll(leftover);
+        if (!files.isEmpty())
+            die(QStringLiteral("after kill %1 data/ holds %2 beside the database").arg(kill).arg(files.join(u", ")));
+        CDbConnection connection;
+        if (connection.OpenConnection(Schema::kConnectionString))
+            ++asPlain;
+        else if (vaultPassword(connection))
+            ++asVault;
+        else
+            die(QStringLiteral("after kill %1 the database opens neither as it is nor as a vault").arg(kill));
+        if (const QStringList problems = integrityProblems(connection); !problems.isEmpty())
+            die(QStringLiteral("integrity check: ") + problems.join(u"; "));
+        if (databaseDigest(connection) != expected)
+            die(QStringLiteral("after kill %1 the database does not hold the data it held").arg(kill));
+        QDir::setCurrent(dir);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("vault: %d kills in %.0f s, %lld conversions ended; found %d plain, %d vaults, %d leftover files\n",
+                kills, seconds, QFileInfo(dir + QStringLiteral("/conversions")).size(), asPlain, asVault, leftovers);
+    std::printf("every check passed: one database that opens, integrity, the same data\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -731,9 +854,14 @@ int main(int argc, char* argv[])
     const QStringList args = QCoreApplication::arguments();
     if (args.size() == 4 && args[1] == QLatin1String("--child"))
         return runChild(args[2], args[3].toULongLong());
+    if (args.size() == 4 && args[1] == QLatin1String("--vault-child"))
+        return runVaultChild(args[2], args[3].toULongLong());
+    if ((args.size() == 4 || args.size() == 5) && args[1] == QLatin1String("--vault"))
+        return runVaultDriver(QDir(args[2]).absolutePath(), args[3].toInt(),
+                              args.size() == 5 ? args[4].toULongLong() : std::random_device()());
     if (args.size() == 3 || args.size() == 4)
         return runDriver(QDir(args[1]).absolutePath(), args[2].toInt(),
                          args.size() == 4 ? args[3].toULongLong() : std::random_device()());
-    std::fprintf(stderr, "usage: tiv-crashtest DIR KILLS [SEED]\n");
+    std::fprintf(stderr, "usage: tiv-crashtest [--vault] DIR KILLS [SEED]\n");
     return 2;
 }
