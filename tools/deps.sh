@@ -10,7 +10,7 @@ build_packages=(
     cmake make g++ pkg-config libxcb1-dev
     qt6-base-dev libqt6svg6
     libsqlcipher-dev sqlcipher sqlite3
-    libssl-dev libbenchmark-dev
+    libssl-dev libbenchmark-dev libicu-dev
     clang libclang-rt-dev
 )
 run_packages=(fonts-noto-cjk qt6-translations-l10n)
