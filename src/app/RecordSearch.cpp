@@ -18,7 +18,8 @@
 
 namespace {
 
-// Ids per statement: small enough that the first hits come at once, large enough that statements cost little.
+// Ids per statement, read by the primary key (the unary plus keeps the user index out of it): small enough that the
+// first hits come at once, large enough that statements cost little.
 constexpr int kChunkIds = 512;
 // Hits wait at most this long on a worker before they are sent.
 constexpr qint64 kBatchMs = 30;
@@ -259,7 +260,7 @@ void RecordSearch::work(Job& job, SearchWorker& worker)
             Statement rows(
                 worker.connection.handle(),
                 QStringLiteral("SELECT id, parentId, myKey, mCaption, %1 FROM %2 WHERE id>=? AND id<? "
-                               "AND userId=?")
+                               "AND +userId=?")
                     .arg(pwd ? QStringLiteral("userName, url, intro") : QStringLiteral("mTitle, mContent"), table));
             rows.bind(1, chunk.from);
             rows.bind(2, chunk.to);
