@@ -526,6 +526,14 @@ void CTivView::markSaved(ModuleKind module)
         editor->document()->setModified(false);
 }
 
+const RecordValues* CTivView::shownRecord(ModuleKind module) const
+{
+    if (module == ModuleKind::None)
+        return nullptr;
+    const Loaded& loaded = m_loaded[moduleIndex(module)];
+    return loaded.present ? &loaded.values : nullptr;
+}
+
 bool CTivView::hasUnsavedChanges(ModuleKind module) const
 {
     const Loaded& loaded = m_loaded[moduleIndex(module)];

@@ -48,6 +48,9 @@ public:
     // The rich-text editor of the documents or the diary; none for the password box and home page.
     CMyRichEdit* contentEditor(ModuleKind module) const;
 
+    // The record a module's form shows, with its key, or none.
+    const RecordValues* shownRecord(ModuleKind module) const;
+
     // Saves the module's record from its form; false when nothing was written (the user was told why).
     bool saveRecord(ModuleKind module);
     // Whether the module's form holds changes to its record that are not saved.
