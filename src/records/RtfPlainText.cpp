@@ -48,12 +48,13 @@ QStringDecoder& RtfPlainText::decoder()
 
 void RtfPlainText::flushBytes(QString& out)
 {
-    if (m_bytes.isEmpty())
+    if (m_bytes.empty())
         return;
+    const QByteArrayView bytes(m_bytes.data(), static_cast<qsizetype>(m_bytes.size()));
     if (std::all_of(m_bytes.cbegin(), m_bytes.cend(), [](char c) { return static_cast<uchar>(c) < 0x80; }))
-        out.append(QLatin1StringView(m_bytes));
+        out.append(QLatin1StringView(bytes));
     else
-        out.append(decoder().decode(m_bytes));
+        out.append(decoder().decode(bytes));
     m_bytes.clear();
 }
 
@@ -67,8 +68,36 @@ QString RtfPlainText::text(QByteArrayView rtf)
     Group group;
     int skipAfterUnicode = 0; // the stand-in bytes after \uN still to drop
     int depth = 0;
-    RtfRead::Lexer lexer(rtf, 0);
-    for (Token token = lexer.next(); token.kind != Token::Kind::End; token = lexer.next()) {
+    qsizetype pos = 0;
+    while (pos < rtf.size()) {
+        // Most of a Chinese body is \'hh escapes, and a picture's hex is text in a skipped group: both are read
+        // here rather than token by token.
+        const char c = rtf[pos];
+        if (c == '\\' && pos + 3 < rtf.size() && rtf[pos + 1] == '\'') {
+            const int high = RtfRead::Lexer::hexValue(rtf[pos + 2]);
+            const int low = RtfRead::Lexer::hexValue(rtf[pos + 3]);
+            if (high >= 0 && low >= 0) {
+                pos += 4;
+                if (group.skip)
+                    continue;
+                if (skipAfterUnicode > 0) {
+                    --skipAfterUnicode;
+                    continue;
+                }
+                m_bytes.push_back(static_cast<char>(high * 16 + low));
+                group.firstWord = false;
+                continue;
+            }
+        }
+        if (group.skip && c != '{' && c != '}' && c != '\\') {
+            ++pos;
+            continue;
+        }
+        RtfRead::Lexer lexer(rtf, pos);
+        Token token = lexer.next();
+        pos = lexer.position();
+        if (token.kind == Token::Kind::End)
+            break;
         if (token.kind == Token::Kind::OpenGroup) {
             flushBytes(out);
             if (depth++ > 0)
@@ -104,11 +133,11 @@ QString RtfPlainText::text(QByteArrayView rtf)
         }
         switch (token.kind) {
         case Token::Kind::Text:
-            m_bytes.append(token.bytes);
+            m_bytes.append(token.bytes.data(), static_cast<std::size_t>(token.bytes.size()));
             group.firstWord = false;
             break;
         case Token::Kind::HexByte:
-            m_bytes.append(static_cast<char>(token.param));
+            m_bytes.push_back(static_cast<char>(token.param));
             group.firstWord = false;
             break;
         case Token::Kind::Symbol:

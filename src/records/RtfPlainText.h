@@ -1,6 +1,7 @@
 #pragma once
 
 #include <map>
+#include <string>
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -21,5 +22,5 @@ private:
 
     std::map<int, QStringDecoder> m_decoders; // opening a converter costs more than a short body
     int m_codePage = 0;
-    QByteArray m_bytes;
+    std::string m_bytes; // appended to a byte at a time: QByteArray's append is no inline call
 };
