@@ -490,7 +490,8 @@ QWidget* CMainFrame::createSearchPane()
     layout->setSpacing(0);
     m_searchPane = new SearchPane(m_state, left);
     m_indexView->setParent(left);
-    layout->addWidget(m_searchPane, 1);
+    // While hits are listed they get more of the height than the tree.
+    layout->addWidget(m_searchPane, 3);
     layout->addWidget(m_indexView, 2);
     m_searchPane->setKnownKeys([this] {
         SearchPane::KnownKeys keys;
