@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusTipEvent>
@@ -17,6 +19,9 @@
 #include "app/AboutDialog.h"
 #include "app/CMainFrame.h"
 #include "app/HelpWindow.h"
+#include "app/SearchPane.h"
+#include "app/Startup.h"
+#include "crypto/TextCipher.h"
 #include "records/CTivView.h"
 #include "state/AppState.h"
 #include "state/RandomLetters.h"
@@ -499,6 +504,42 @@ private slots:
                  QStringLiteral("澄岳个人信息管理安全版"));
         QVERIFY(about.findChild<QLabel*>(QStringLiteral("versionLabel"))->text().startsWith(QStringLiteral("版本 ")));
         QVERIFY(!about.findChild<QLabel*>(QStringLiteral("iconLabel"))->pixmap().isNull());
+    }
+
+    // Ctrl+F to the box, a few characters of a diary body, Enter: the entry is selected in its tree and on show.
+    void searchOpensWhatItFinds()
+    {
+        Session session;
+        Startup::openConnections(session.state, session.prompter); // the trees read through their own
+        session.state.user.id = QStringLiteral("{U}");
+        session.state.user.dataKey = QStringLiteral("k");
+        const QString insert = QStringLiteral("INSERT INTO tb_Dairy (userId, mCaption, folderType, parentId, myKey, "
+                                              "mContent) VALUES ('{U}', ?, ?, ?, 0, ?)");
+        const QByteArray body =
+            TextCipher::EncryptBytes(QStringLiteral("k"), "{\\rtf1\\ansi\\ansicpg936 \\'b9\\'ab\\'d4\\'b0}");
+        session.state.mainConnection.execute(
+            insert,
+            {TextCipher::EncryptText(QStringLiteral("k"), QStringLiteral("夹")), 1,
+             QStringLiteral("10001") + QStringLiteral("00000").repeated(4) + QStringLiteral("0"), QByteArray()});
+        session.state.mainConnection.execute(
+            insert, {TextCipher::EncryptText(QStringLiteral("k"), QStringLiteral("三月")), 10,
+                     QStringLiteral("10001") + QStringLiteral("99999").repeated(4) + QStringLiteral("9"), body});
+        const int id = static_cast<int>(session.state.mainConnection.lastInsertRowId());
+        CMainFrame frame(session.state, session.prompter);
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+
+        QTest::keyClick(&frame, Qt::Key_F, Qt::ControlModifier);
+        QLineEdit* box = frame.searchPane()->searchEdit();
+        QCOMPARE(QApplication::focusWidget(), box);
+        box->setText(QStringLiteral("公園")); // traditional characters find the simplified body
+        QTRY_COMPARE(frame.searchPane()->resultsView()->count(), 1);
+        QTest::keyClick(box, Qt::Key_Return);
+        QCOMPARE(session.state.currentModule, ModuleKind::Dairy);
+        QCOMPARE(session.state.selection(ModuleKind::Dairy).currentRecordId, id);
+
+        QTest::keyClick(box, Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), frame.indexView()->tree(ModuleKind::Dairy));
     }
 
 private:

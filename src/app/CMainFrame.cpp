@@ -17,6 +17,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
 #include <QWhatsThis>
 #include <QWindow>
 
@@ -27,6 +29,7 @@
 #include "app/CEnDeCrypt.h"
 #include "app/ExportDialog.h"
 #include "app/HelpWindow.h"
+#include "app/SearchPane.h"
 #include "app/SessionEnd.h"
 #include "app/WindowPlacement.h"
 #include "records/CTivView.h"
@@ -115,9 +118,9 @@ CMainFrame::CMainFrame(AppState& state, Prompter& prompter, QWidget* parent)
     m_splitter = new QSplitter(Qt::Horizontal, this);
     m_splitter->setObjectName(QStringLiteral("splitter"));
     m_splitter->setChildrenCollapsible(false);
-    m_indexView = new CIndexView(state, prompter, m_splitter);
+    m_indexView = new CIndexView(state, prompter); // goes under the search pane
     m_tivView = new CTivView(state, prompter, m_splitter);
-    m_splitter->addWidget(m_indexView);
+    m_splitter->addWidget(createSearchPane());
     m_splitter->addWidget(m_tivView);
     // The tree pane keeps its width when the window grows; the editor takes the rest.
     m_splitter->setStretchFactor(0, 0);
@@ -555,6 +558,43 @@ void CMainFrame::showAbout()
 {
     AboutDialog dialog(this);
     dialog.exec();
+}
+
+QWidget* CMainFrame::createSearchPane()
+{
+    auto* left = new QWidget(m_splitter);
+    auto* layout = new QVBoxLayout(left);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_searchPane = new SearchPane(m_state, left);
+    m_indexView->setParent(left);
+    // While hits are listed they get more of the height than the tree.
+    layout->addWidget(m_searchPane, 3);
+    layout->addWidget(m_indexView, 2);
+    m_searchPane->setKnownKeys([this] {
+        SearchPane::KnownKeys keys;
+        for (ModuleKind module : kAllModules) {
+            if (const std::optional<RecordValues> shown = m_tivView->shownRecord(module); shown && shown->level != 0)
+                keys[{module, shown->id}] = shown->recordKey;
+        }
+        return keys;
+    });
+    connect(m_searchPane, &SearchPane::openRequested, this, [this](ModuleKind module, int id) {
+        if (module != m_state.currentModule)
+            switchModule(module);
+        m_indexView->selectRecord(module, id);
+    });
+    connect(m_searchPane, &SearchPane::leaveRequested, this, [this] {
+        if (QTreeView* tree =
+                m_state.currentModule == ModuleKind::None ? nullptr : m_indexView->tree(m_state.currentModule))
+            tree->setFocus(Qt::ShortcutFocusReason);
+        else
+            m_indexView->setFocus(Qt::ShortcutFocusReason);
+    });
+    auto* find = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    find->setObjectName(QStringLiteral("searchShortcut"));
+    connect(find, &QShortcut::activated, m_searchPane, &SearchPane::focusSearch);
+    return left;
 }
 
 void CMainFrame::activatePane(int step)

@@ -22,6 +22,7 @@ class QToolBar;
 class CIndexView;
 class CTivView;
 class HelpWindow;
+class SearchPane;
 class Prompter;
 struct AppState;
 
@@ -72,6 +73,7 @@ public:
 
     CIndexView* indexView() const { return m_indexView; }
     CTivView* tivView() const { return m_tivView; }
+    SearchPane* searchPane() const { return m_searchPane; }
     QAction* commandAction(Command command) const;
 
     // Makes the module current: the tree pane's caption and tree, then the editor's layout. Both
@@ -113,6 +115,8 @@ private:
     void showHelp(const QString& anchor);
     void showAbout();
     void activatePane(int step);
+    // The search box over the tree, and what choosing one of its hits does.
+    QWidget* createSearchPane();
 
     // Export and print work on what the window shows: the record on screen (its unsaved changes offered for
     // saving first), the folder selected in the tree, or the module on show.
@@ -130,6 +134,7 @@ private:
     QSplitter* m_splitter = nullptr;
     CIndexView* m_indexView = nullptr;
     CTivView* m_tivView = nullptr;
+    SearchPane* m_searchPane = nullptr;
     std::map<Command, QAction*> m_actions;
     QToolBar* m_navigationBar = nullptr;
     QToolBar* m_editToolBar = nullptr;

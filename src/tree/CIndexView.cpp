@@ -229,6 +229,19 @@ void CIndexView::showSavedNode(ModuleKind module, int id, const QString& caption
     rows->setImage(node, important ? plain + ModuleTree::kMarked : plain);
 }
 
+bool CIndexView::selectRecord(ModuleKind module, int id)
+{
+    if (module == ModuleKind::None)
+        return false;
+    const QModelIndex node = model(module)->indexOfId(id);
+    if (!node.isValid())
+        return false;
+    for (QModelIndex above = node.parent(); above.isValid(); above = above.parent())
+        tree(module)->expand(above);
+    select(module, node);
+    return true;
+}
+
 void CIndexView::onRenameRequested(ModuleKind module, const QModelIndex& index, const QString& caption)
 {
     const int id = TreeModel::idOf(index);

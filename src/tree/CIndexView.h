@@ -43,6 +43,10 @@ public:
     // Gives the node of a row a new caption and shows its mark, wherever it is (after a record save).
     void showSavedNode(ModuleKind module, int id, const QString& caption, bool important);
 
+    // Selects a row of the module's tree, opening the folders above it, as the user's selection would;
+    // false when the tree has no such row.
+    bool selectRecord(ModuleKind module, int id);
+
     // Asked before a module's selection moves to another node; false keeps the selection where it is.
     void setLeaveGuard(std::function<bool(ModuleKind)> guard) { m_leaveGuard = std::move(guard); }
 

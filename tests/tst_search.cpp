@@ -1,0 +1,247 @@
+// Search: what counts as a match, and the search over the database's encrypted rows.
+#include <QtTest>
+
+#include <atomic>
+
+#include "app/RecordSearch.h"
+#include "crypto/TextCipher.h"
+#include "records/RtfPlainText.h"
+#include "records/SearchFolding.h"
+#include "storage/CDbConnection.h"
+#include "storage/Schema.h"
+#include "storage/Transaction.h"
+#include "support/TestState.h"
+
+namespace {
+
+const QString kUser = QStringLiteral("{11111111-2222-3333-4444-555555555555}");
+const QString kDataKey = QStringLiteral("data-key");
+const QString kFolderPath = QStringLiteral("10001") + QStringLiteral("00000").repeated(4) + QStringLiteral("0");
+const QString kRecordPath = QStringLiteral("10001") + QStringLiteral("99999").repeated(4) + QStringLiteral("9");
+
+// A body as the editor writes one: a font and a colour table, and the text as code page 936 escapes.
+QByteArray rtfOf(const QString& text)
+{
+    QByteArray rtf = "{\\rtf1\\ansi\\ansicpg936\\deff0{\\fonttbl{\\f0\\fcharset134 \\'cb\\'ce\\'cc\\'e5;}}"
+                     "{\\colortbl;\\red255\\green0\\blue0;}\\pard\\plain\\f0\\fs24\\cf1 ";
+    QStringEncoder gbk("GB18030");
+    const QByteArray bytes = gbk.encode(text);
+    for (const char byte : bytes) {
+        const auto b = static_cast<uchar>(byte);
+        if (b == '\n')
+            rtf += "\\par ";
+        else if (b < 0x80)
+            rtf += byte;
+        else
+            rtf += "\\'" + QByteArray::number(b, 16);
+    }
+    return rtf + "\\par}";
+}
+
+struct Row {
+    ModuleKind module = ModuleKind::File;
+    QString path = kRecordPath;
+    QString caption{};
+    QString summary{};
+    QString body{};
+    int level = 0;
+    QString key = kDataKey;
+    std::array<QString, 3> account{}; // name, password, remarks
+};
+
+int insert(CDbConnection& db, const Row& row)
+{
+    AesCipher cipher;
+    const QByteArray caption = TextCipher::EncryptText(cipher, kDataKey, row.caption);
+    const int type = row.path.endsWith(u'0') ? 1 : 10;
+    if (row.module == ModuleKind::Pwd) {
+        db.execute(QStringLiteral("INSERT INTO tb_Pwd (userId, mCaption, folderType, parentId, myKey, userName, "
+                                  "password, intro) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"),
+                   {kUser, caption, type, row.path, row.level, TextCipher::EncryptText(cipher, row.key, row.account[0]),
+                    TextCipher::EncryptText(cipher, row.key, row.account[1]),
+                    TextCipher::EncryptText(cipher, row.key, row.account[2])});
+    } else {
+        db.execute(QStringLiteral("INSERT INTO %1 (userId, mCaption, folderType, parentId, myKey, mTitle, mContent) "
+                                  "VALUES (?, ?, ?, ?, ?, ?, ?)")
+                       .arg(moduleTable(row.module)),
+                   {kUser, caption, type, row.path, row.level, TextCipher::EncryptText(cipher, row.key, row.summary),
+                    row.body.isEmpty() ? QByteArray() : TextCipher::EncryptBytes(cipher, row.key, rtfOf(row.body))});
+    }
+    return static_cast<int>(db.lastInsertRowId());
+}
+
+SearchQuery query(const QString& text)
+{
+    return {text, {ModuleKind::File, ModuleKind::Dairy, ModuleKind::Pwd}, kUser, kDataKey, {}};
+}
+
+using Hits = std::map<std::pair<ModuleKind, int>, SearchHit>;
+
+// Runs a search to its end and returns its hits by module and id.
+Hits searchAll(RecordSearch& search, const SearchQuery& q)
+{
+    Hits hits;
+    QSignalSpy finished(&search, &RecordSearch::finished);
+    const auto connection =
+        QObject::connect(&search, &RecordSearch::hitsFound, [&](quint64, const QList<SearchHit>& found) {
+            for (const SearchHit& hit : found)
+                hits[{hit.module, hit.id}] = hit;
+        });
+    const quint64 generation = search.start(q);
+    [&] {
+        QVERIFY(finished.wait(5000));
+    }();
+    QCoreApplication::processEvents(); // the last batch, queued before the end
+    QObject::disconnect(connection);
+    [&] {
+        QCOMPARE(finished.first().at(0).toULongLong(), generation);
+    }();
+    return hits;
+}
+
+} // namespace
+
+class SearchTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void matching_data();
+    void matching();
+    void bodyTextWithoutMarkup();
+    void searchesEveryFieldOfTheUser();
+    void cancelledMidway();
+};
+
+void SearchTest::matching_data()
+{
+    QTest::addColumn<QString>("needle");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qsizetype>("at");
+    QTest::newRow("Chinese substring") << "公园散步"
+                                       << "今天我们去公园散步了" << qsizetype(5);
+    QTest::newRow("Latin case") << "TiV 2024"
+                                << "写于 tiv 2024 年" << qsizetype(3);
+    QTest::newRow("full-width letters and digits") << "ABC123"
+                                                   << "编号ＡＢＣ１２３" << qsizetype(2);
+    QTest::newRow("full-width needle, half-width text") << "ｐａｓｓ，１"
+                                                        << "pass,1" << qsizetype(0);
+    QTest::newRow("traditional finds simplified") << "個人資料"
+                                                  << "我的个人资料" << qsizetype(2);
+    QTest::newRow("simplified finds traditional") << "记录"
+                                                  << "日記記錄" << qsizetype(2);
+    QTest::newRow("no match") << "公园"
+                              << "公元前" << qsizetype(-1);
+    QTest::newRow("empty needle matches nothing") << ""
+                                                  << "任何文字" << qsizetype(-1);
+}
+
+void SearchTest::matching()
+{
+    QFETCH(QString, needle);
+    QFETCH(QString, text);
+    QFETCH(qsizetype, at);
+    QString buffer;
+    QCOMPARE(SearchFolding::Matcher(needle).find(text, buffer), at);
+}
+
+void SearchTest::bodyTextWithoutMarkup()
+{
+    RtfPlainText pass;
+    const QByteArray rtf = rtfOf(QStringLiteral("第一段 Tiv\n第二段"));
+    QCOMPARE(pass.text(rtf), QStringLiteral("第一段 Tiv\n第二段\n"));
+    // Tables, pictures, unknown destinations and field instructions are no text; \uN and its stand-in are one
+    // character; \upr's ANSI half repeats its Unicode half.
+    const QByteArray mixed = "{\\rtf1\\ansi\\ansicpg936{\\fonttbl{\\f0 Arial;}}{\\*\\generator par;}"
+                             "{\\pict\\pngblip 89504e47}{\\field{\\*\\fldinst HYPERLINK \"x\"}{\\fldrslt link}}"
+                             "\\uc1\\u25991?\\'d7\\'d6 {\\upr{ansi}{\\*\\ud{uni}}}\\tab end\\line x}";
+    QCOMPARE(pass.text(mixed), QStringLiteral("link文字 uni end\nx"));
+}
+
+void SearchTest::searchesEveryFieldOfTheUser()
+{
+    TestState test(kUser, kDataKey);
+    CDbConnection& db = test.db();
+    insert(db, {.path = kFolderPath, .caption = QStringLiteral("旅行")});
+    const int byCaption = insert(db, {.caption = QStringLiteral("西湖游记")});
+    const int bySummary = insert(db, {.caption = QStringLiteral("a"), .summary = QStringLiteral("游西湖")});
+    const int byBody = insert(db, {.module = ModuleKind::Dairy,
+                                   .caption = QStringLiteral("b"),
+                                   .body = QStringLiteral("今天去了西湖，paragraph")});
+    const int customCaption = insert(db, {.caption = QStringLiteral("西湖密"), .level = 1, .key = "own"});
+    const int customBody = insert(
+        db, {.caption = QStringLiteral("c"), .body = QStringLiteral("西湖"), .level = 2, .key = QStringLiteral("own")});
+    const int byRemarks =
+        insert(db, {.module = ModuleKind::Pwd,
+                    .caption = QStringLiteral("d"),
+                    .account = {QStringLiteral("me"), QStringLiteral("西湖"), QStringLiteral("西湖边")}});
+    insert(db, {.module = ModuleKind::Pwd, .caption = QStringLiteral("e"), .account = {"x", QStringLiteral("西湖")}});
+    db.execute(QStringLiteral("UPDATE tb_Article SET userId='{other}' WHERE id=?"),
+               {insert(db, {.caption = QStringLiteral("西湖 of another user")})});
+
+    RecordSearch search(test.state().mainConnection.filePath(),
+                        CDbConnection::parseConnectionString(Schema::kConnectionString).password);
+    Hits hits = searchAll(search, query(QStringLiteral("西湖")));
+    const auto file = [](int id) {
+        return std::pair{ModuleKind::File, id};
+    };
+    QCOMPARE(hits.size(), std::size_t(5));
+    QVERIFY(hits.contains(file(bySummary)));
+    QCOMPARE(hits.at(file(byCaption)).folderPath, QStringLiteral("旅行"));
+    const SearchHit& body = hits.at({ModuleKind::Dairy, byBody});
+    QCOMPARE(body.snippet, QStringLiteral("今天去了西湖，paragraph "));
+    QCOMPARE(body.matchStart, 4);
+    QVERIFY(hits.at(file(customCaption)).captionOnly);
+    QVERIFY(!hits.contains(file(customBody)));
+    QCOMPARE(hits.at({ModuleKind::Pwd, byRemarks}).snippet, QStringLiteral("西湖边"));
+
+    // The markup around a body is never matched; a custom key in memory opens its record to the search.
+    QVERIFY(!searchAll(search, query(QStringLiteral("fonttbl"))).contains({ModuleKind::Dairy, byBody}));
+    QVERIFY(searchAll(search, query(QStringLiteral("par"))).contains({ModuleKind::Dairy, byBody}));
+    SearchQuery withKey = query(QStringLiteral("西湖"));
+    withKey.knownKeys[file(customBody)] = QStringLiteral("own");
+    hits = searchAll(search, withKey);
+    QVERIFY(hits.contains(file(customBody)) && !hits.at(file(customBody)).captionOnly);
+}
+
+void SearchTest::cancelledMidway()
+{
+    TestState test(kUser, kDataKey);
+    const QString filler = QStringLiteral("平常的一天。").repeated(100);
+    {
+        std::vector<std::vector<FieldValue>> rows;
+        AesCipher cipher;
+        for (int i = 0; i < 1000; ++i)
+            rows.push_back({kUser, TextCipher::EncryptText(cipher, kDataKey, QStringLiteral("记录")),
+                            TextCipher::EncryptBytes(cipher, kDataKey, rtfOf(filler + QStringLiteral("心情"))),
+                            kRecordPath});
+        Transaction transaction(test.db());
+        test.db().executeEach(QStringLiteral("INSERT INTO tb_Dairy (userId, mCaption, mContent, parentId, myKey) "
+                                             "VALUES (?, ?, ?, ?, 0)"),
+                              rows);
+        transaction.commit();
+    }
+    RecordSearch search(test.state().mainConnection.filePath(),
+                        CDbConnection::parseConnectionString(Schema::kConnectionString).password);
+    QSignalSpy finished(&search, &RecordSearch::finished);
+    std::atomic<int> delivered = 0;
+    // Cancelled on the worker, at its first hit: no row after that may be read.
+    QObject::connect(
+        &search, &RecordSearch::hitsFound, &search,
+        [&](quint64, const QList<SearchHit>& hits) {
+            delivered += static_cast<int>(hits.size());
+            search.cancel();
+        },
+        Qt::DirectConnection);
+    search.start(query(QStringLiteral("心情")));
+    QVERIFY(!finished.wait(500));
+    QVERIFY2(delivered < 10, qPrintable(QString::number(delivered)));
+
+    // The next search runs to its end.
+    QObject::disconnect(&search, &RecordSearch::hitsFound, nullptr, nullptr);
+    const Hits hits = searchAll(search, query(QStringLiteral("记录")));
+    QCOMPARE(hits.size(), std::size_t(RecordSearch::kMaxHits));
+    QCOMPARE(finished.last().at(1).toBool(), false); // stopped at the limit, not complete
+}
+
+QTEST_GUILESS_MAIN(SearchTest)
+#include "tst_search.moc"
