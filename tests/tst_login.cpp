@@ -333,7 +333,7 @@ private slots:
     {
         TempWorkDir work;
         Session run;
-        const QString name = QStringLiteral("张三\U0001F600");
+        const QString name = QStringLiteral("\U0001F600张三");
         const QString password = QStringLiteral("Pässwörd");
         run.firstRun(name, password);
         QCOMPARE(run.attempt(name, QStringLiteral("P?ssw?rd")).result, Result::Stay);

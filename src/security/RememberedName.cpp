@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QList>
+
 #include "crypto/TextCipher.h"
 #include "security/AccountRow.h"
 #include "state/AccountText.h"
@@ -49,7 +51,7 @@ std::optional<QString> recall(const WindowStateRecord& record, const QString& sy
     if (record.saveName != WindowStateRecord::kYes)
         return std::nullopt;
     // tiv.ini is anyone's to edit. Only a form that remember() could have written is shown: one whose
-    // encryption gives its own bytes back (no stray byte, nothing outside the code page), with the
+    // encryption gives its own bytes back (no stray byte), with the
     // salt letters in their places and a name the login box would take as typed. Anything else would
     // fill the box with garbage.
     const QString sealed = TextCipher::DecryptText(systemKey, record.loginName);
@@ -60,13 +62,18 @@ std::optional<QString> recall(const WindowStateRecord& record, const QString& sy
     const auto isSaltLetter = [](QChar c) {
         return c >= u'a' && c <= u'y';
     };
-    if (salted.size() < 4 || !isSaltLetter(salted[0]) || !isSaltLetter(salted[2]) || !isSaltLetter(salted.back()))
+    // The second letter follows the name's first character, a surrogate pair beyond the first plane.
+    const qsizetype second = salted.size() > 2 && salted[1].isHighSurrogate() && salted[2].isLowSurrogate() ? 3 : 2;
+    if (salted.size() < second + 2 || !isSaltLetter(salted[0]) || !isSaltLetter(salted[second]) ||
+        !isSaltLetter(salted.back()))
         return std::nullopt;
     // The code page's user-defined characters are private-use ones: a name may hold them.
-    const auto isShown = [](QChar c) {
-        return c.isPrint() || c.category() == QChar::Other_PrivateUse;
+    const auto isShown = [](char32_t c) {
+        return QChar::isPrint(c) || QChar::category(c) == QChar::Other_PrivateUse;
     };
-    if (!std::all_of(sealed.begin(), sealed.end(), isShown))
+    // Whole characters: a name may hold characters beyond the first plane, as surrogate pairs.
+    const QList<uint> characters = sealed.toUcs4();
+    if (!std::all_of(characters.begin(), characters.end(), isShown))
         return std::nullopt;
     const QString name = AccountText::UnsaltText(salted);
     if (AccountText::StripUnsafe(name) != name)

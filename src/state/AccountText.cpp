@@ -12,13 +12,26 @@ QString StripUnsafe(const QString& text)
     return result;
 }
 
+namespace {
+
+// Index 1 where the text starts with a character of one code unit; after the pair where it starts with a
+// character beyond the first plane, which a letter between its halves would break.
+qsizetype afterFirstCharacter(const QString& text)
+{
+    if (text.size() >= 2 && text[0].isHighSurrogate() && text[1].isLowSurrogate())
+        return 2;
+    return qMin<qsizetype>(1, text.size());
+}
+
+} // namespace
+
 QString SaltText(const QString& text, RandomLetters& letters)
 {
     const QChar first = letters.next();
     const QChar second = letters.next();
     const QChar third = letters.next();
     QString salted = text;
-    salted.insert(qMin<qsizetype>(1, salted.size()), first);
+    salted.insert(afterFirstCharacter(salted), first);
     salted.insert(0, second);
     salted.append(third);
     return salted;
@@ -29,8 +42,9 @@ QString UnsaltText(const QString& text)
     QString result = text;
     result.chop(1);
     result.remove(0, 1);
-    if (result.size() > 1)
-        result.remove(1, 1);
+    const qsizetype at = afterFirstCharacter(result);
+    if (result.size() > at)
+        result.remove(at, 1);
     return result;
 }
 

@@ -10,11 +10,12 @@ namespace AccountText {
 // Removes every ' " \ / : * ? < > | from the text.
 QString StripUnsafe(const QString& text);
 
-// Inserts three random letters: the first at index 1, the second at index 0, the third at the end.
+// Inserts three random letters: the first after the first character (index 1, or 2 after a surrogate
+// pair), the second at index 0, the third at the end.
 QString SaltText(const QString& text, RandomLetters& letters);
 
-// Deletes the last character, then the first, then the one now at index 1: undoes SaltText for
-// every text of at least one character.
+// Deletes the last character, then the first, then the one now after the first character: undoes
+// SaltText for every text of at least one character.
 QString UnsaltText(const QString& text);
 
 // The 9 characters at positions 11 to 19 of the account id, appended to every protected account and

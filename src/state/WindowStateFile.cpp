@@ -22,6 +22,18 @@ QByteArray readValue(const IniFile& ini, const QByteArray& section, const QByteA
     return ini.value(section, key).value_or(QByteArray()).left(kMaxValueBytes);
 }
 
+// The text's bytes, without the characters read() would cut off: a character the code page lacks takes
+// four bytes, so a text read from a long value can come back longer than the value was.
+QByteArray bytesReadBackWhole(QString text)
+{
+    QByteArray bytes = CodePage936::toBytes(text);
+    while (bytes.size() > kMaxValueBytes) {
+        text.chop(text.size() > 1 && text.back().isLowSurrogate() ? 2 : 1);
+        bytes = CodePage936::toBytes(text);
+    }
+    return bytes;
+}
+
 } // namespace
 
 QString filePath()
@@ -58,7 +70,7 @@ bool write(const WindowStateRecord& record, RandomLetters& letters)
     const QByteArray first = CodePage936::toBytes(QString(letters.next()));
     const QByteArray last = CodePage936::toBytes(QString(letters.next()));
     ini.setValue(kLogInfo, "LoginName", first + record.loginName + last);
-    ini.setValue(kLogInfo, "SaveName", CodePage936::toBytes(record.saveName));
+    ini.setValue(kLogInfo, "SaveName", bytesReadBackWhole(record.saveName));
     ini.setValue(kSetting, "Width", QByteArray::number(record.width));
     ini.setValue(kSetting, "Height", QByteArray::number(record.height));
     ini.setValue(kSetting, "moduleStart", record.moduleStart);

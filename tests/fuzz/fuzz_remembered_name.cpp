@@ -1,6 +1,7 @@
 // Arbitrary bytes as the remembered login name of tiv.ini, and arbitrary text as the name to remember. A
 // stored form that is garbage must not bring the login down; a name the login box could take must come back
 // as itself.
+#include <QList>
 #include <QString>
 
 #include <cstdint>
@@ -19,12 +20,18 @@ const QString kSystemKey = QStringLiteral("9f3c2a7e51d04b6a");
 const QString kSeal = QStringLiteral("3333-4444");
 
 // What a user can have typed into the name box and the login kept: printable, without the characters it
-// strips, in the code page's form.
+// strips, and nothing unassigned.
 QString typableName(QByteArrayView bytes)
 {
-    QString name = AccountText::StripUnsafe(CodePage936::roundTrip(QString::fromUtf8(bytes)));
-    name.removeIf([](QChar c) { return c.category() == QChar::Other_Control || c.category() == QChar::Other_Format; });
-    return name;
+    const QString text = AccountText::StripUnsafe(CodePage936::roundTrip(QString::fromUtf8(bytes)));
+    // Whole characters: unassigned ones (beyond the first plane too) no keyboard gives.
+    QList<uint> characters = text.toUcs4();
+    characters.removeIf([](char32_t c) {
+        const QChar::Category category = QChar::category(c);
+        return category == QChar::Other_Control || category == QChar::Other_Format ||
+               category == QChar::Other_NotAssigned;
+    });
+    return QString::fromUcs4(reinterpret_cast<const char32_t*>(characters.constData()), characters.size());
 }
 
 } // namespace
