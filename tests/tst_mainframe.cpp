@@ -533,7 +533,7 @@ private slots:
         QLineEdit* box = frame.searchPane()->searchEdit();
         QCOMPARE(QApplication::focusWidget(), box);
         box->setText(QStringLiteral("公園")); // traditional characters find the simplified body
-        QTRY_COMPARE(frame.searchPane()->resultsView()->count(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(frame.searchPane()->resultsView()->count(), 1, 120000);
         QTest::keyClick(box, Qt::Key_Return);
         QCOMPARE(session.state.currentModule, ModuleKind::Dairy);
         QCOMPARE(session.state.selection(ModuleKind::Dairy).currentRecordId, id);
