@@ -47,20 +47,6 @@ QString textOf(sqlite3_stmt* statement, int column)
     return data ? QString::fromUtf8(data, sqlite3_column_bytes(statement, column)) : QString();
 }
 
-// The number of folder segments a path names (its own level for a folder, its folder's for a record).
-int folderDepth(const QString& path)
-{
-    int depth = 0;
-    while (depth < FolderPath::kMaxLevel) {
-        const QStringView segment =
-            QStringView(path).mid(depth * FolderPath::kSegmentLength, FolderPath::kSegmentLength);
-        if (segment.size() < FolderPath::kSegmentLength || segment == u"00000" || segment == u"99999")
-            break;
-        ++depth;
-    }
-    return depth;
-}
-
 SearchHit snippetHit(QStringView text, qsizetype at, qsizetype length)
 {
     SearchHit hit;
@@ -252,7 +238,7 @@ void RecordSearch::work(Job& job, SearchWorker& worker)
                 rows.bind(1, query.userId);
                 while (rows.step()) {
                     const QString path = textOf(rows.handle(), 0);
-                    folders->second[path.left(folderDepth(path) * FolderPath::kSegmentLength)] =
+                    folders->second[path.left(FolderPath::ClassifyPath(path).level * FolderPath::kSegmentLength)] =
                         TextCipher::DecryptText(worker.cipher, query.dataKey, blobOf(rows.handle(), 1));
                 }
             }
@@ -314,7 +300,7 @@ void RecordSearch::work(Job& job, SearchWorker& worker)
                 hit.folder = folder;
                 hit.caption = caption;
                 hit.captionOnly = captionOnly;
-                const int depth = folderDepth(path) - (folder ? 1 : 0);
+                const int depth = FolderPath::ClassifyPath(path).level - (folder ? 1 : 0);
                 QStringList names;
                 for (int l = 1; l <= depth; ++l)
                     names.append(folders->second.count(path.left(l * FolderPath::kSegmentLength))

@@ -8,27 +8,16 @@ namespace CodePage936 {
 namespace {
 
 // Opening an ICU converter is not free; one stateless set per thread serves every call.
-QStringEncoder& gbkEncoder()
-{
-    thread_local QStringEncoder instance("GBK", QStringConverter::Flag::Stateless);
-    return instance;
-}
+struct Converters {
+    QStringEncoder gbkEncoder{"GBK", QStringConverter::Flag::Stateless};
+    QStringDecoder gbkDecoder{"GBK", QStringConverter::Flag::Stateless};
+    QStringEncoder gb18030Encoder{"GB18030", QStringConverter::Flag::Stateless};
+    QStringDecoder gb18030Decoder{"GB18030", QStringConverter::Flag::Stateless};
+};
 
-QStringDecoder& gbkDecoder()
+Converters& converters()
 {
-    thread_local QStringDecoder instance("GBK", QStringConverter::Flag::Stateless);
-    return instance;
-}
-
-QStringEncoder& gb18030Encoder()
-{
-    thread_local QStringEncoder instance("GB18030", QStringConverter::Flag::Stateless);
-    return instance;
-}
-
-QStringDecoder& gb18030Decoder()
-{
-    thread_local QStringDecoder instance("GB18030", QStringConverter::Flag::Stateless);
+    thread_local Converters instance;
     return instance;
 }
 
@@ -78,8 +67,8 @@ bool isLead(unsigned char byte)
 // for most and drops a few invisible ones without a trace).
 std::optional<QByteArray> codePageBytes(QStringView character)
 {
-    const QByteArray bytes = encodeWith(gbkEncoder(), character);
-    if (bytes.isEmpty() || decodeWith(gbkDecoder(), bytes) != character)
+    const QByteArray bytes = encodeWith(converters().gbkEncoder, character);
+    if (bytes.isEmpty() || decodeWith(converters().gbkDecoder, bytes) != character)
         return std::nullopt;
     return bytes;
 }
@@ -89,20 +78,20 @@ std::optional<QByteArray> codePageBytes(QStringView character)
 // four bytes of that private-use character, exactly as the earlier GB18030 mapping had them.
 QByteArray fourBytes(QStringView character)
 {
-    const QByteArray bytes = encodeWith(gb18030Encoder(), character);
+    const QByteArray bytes = encodeWith(converters().gb18030Encoder, character);
     if (bytes.size() != 2)
         return bytes;
-    return encodeWith(gb18030Encoder(), decodeWith(gbkDecoder(), bytes));
+    return encodeWith(converters().gb18030Encoder, decodeWith(converters().gbkDecoder, bytes));
 }
 
 QString fromFourBytes(QByteArrayView bytes)
 {
-    const QString character = decodeWith(gb18030Decoder(), bytes);
+    const QString character = decodeWith(converters().gb18030Decoder, bytes);
     // The exchange made by fourBytes, undone: the private-use character's four bytes stand for the
     // character that the code page lacks.
     if (character.size() == 1) {
         if (const std::optional<QByteArray> pair = codePageBytes(character); pair && pair->size() == 2) {
-            const QString exchanged = decodeWith(gb18030Decoder(), *pair);
+            const QString exchanged = decodeWith(converters().gb18030Decoder, *pair);
             if (exchanged != character)
                 return exchanged;
         }
@@ -126,8 +115,8 @@ QByteArray toBytes(QStringView text)
     if (isAscii(text))
         return text.toLatin1();
     // The code page alone, where it gives every character back.
-    QByteArray bytes = encodeWith(gbkEncoder(), text);
-    if (decodeWith(gbkDecoder(), bytes) == text)
+    QByteArray bytes = encodeWith(converters().gbkEncoder, text);
+    if (decodeWith(converters().gbkDecoder, bytes) == text)
         return bytes;
     bytes.clear();
     for (qsizetype i = 0; i < text.size();) {
@@ -151,7 +140,7 @@ QString toText(QByteArrayView bytes)
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     if (!mayHoldFourByteSequences(bytes))
-        return decodeWith(gbkDecoder(), bytes);
+        return decodeWith(converters().gbkDecoder, bytes);
     // Runs of the code page's bytes between four-byte sequences, each part decoded on its own.
     QString text;
     qsizetype runStart = 0;
@@ -163,7 +152,7 @@ QString toText(QByteArrayView bytes)
             continue;
         }
         if (i + 3 < bytes.size() && isDigit(static_cast<unsigned char>(bytes[i + 1]))) {
-            text += decodeWith(gbkDecoder(), bytes.sliced(runStart, i - runStart));
+            text += decodeWith(converters().gbkDecoder, bytes.sliced(runStart, i - runStart));
             text += fromFourBytes(bytes.sliced(i, 4));
             i += 4;
             runStart = i;
@@ -172,7 +161,7 @@ QString toText(QByteArrayView bytes)
         }
     }
     if (runStart < bytes.size())
-        text += decodeWith(gbkDecoder(), bytes.sliced(runStart));
+        text += decodeWith(converters().gbkDecoder, bytes.sliced(runStart));
     return text;
 }
 
@@ -196,7 +185,7 @@ QString lossyRoundTrip(QStringView text)
 {
     if (isAscii(text))
         return text.toString();
-    return decodeWith(gbkDecoder(), encodeWith(gbkEncoder(), text));
+    return decodeWith(converters().gbkDecoder, encodeWith(converters().gbkEncoder, text));
 }
 
 } // namespace CodePage936
