@@ -23,7 +23,7 @@ bool CTivApp::InitInstance(Startup::EarlyOpen early)
             m_startRefused = true;
             return false;
         }
-        m_backup = DatedBackup::start(m_state.clock);
+        m_backup = DatedBackup::start(m_state.clock, m_state.databaseKey.clone());
         m_widgetPrompter.setParent(&login);
         const int result = login.run();
         m_widgetPrompter.setParent(nullptr);

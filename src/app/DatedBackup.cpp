@@ -28,11 +28,10 @@ const QString kPartialSuffix = QStringLiteral("(\\.\\d+)?\\.part");
 // Copies the database through a connection of its own in a read transaction: opening it first rolls
 // back a journal that a crashed run left beside it, and the shared lock keeps other writers out until
 // the copy is done. The engine copies the pages, so the program's own connections keep their locks.
-bool copyConsistently(const QString& target, const QDateTime& now)
+bool copyConsistently(const QString& target, const QDateTime& now, const DatabaseKey& key)
 {
     CDbConnection source;
-    const QString password = CDbConnection::parseConnectionString(Schema::kConnectionString).password;
-    if (!source.openFile(Schema::databasePath(), password))
+    if (!key.open(source, Schema::databasePath()))
         return false;
 
     // A partial copy of this process's own name, so that one another start makes at the same moment
@@ -53,7 +52,7 @@ bool copyConsistently(const QString& target, const QDateTime& now)
         source.execute(QStringLiteral("BEGIN"));
         source.execute(QStringLiteral("SELECT count(*) FROM sqlite_master"));
         const CDbConnection::CopyHold hold;
-        copied = source.copyTo(partial, password);
+        copied = key.copy(source, partial);
         source.execute(QStringLiteral("COMMIT"));
     } catch (const DbError&) {
     }
@@ -71,7 +70,7 @@ bool copyConsistently(const QString& target, const QDateTime& now)
     return true;
 }
 
-Result runAt(const QDateTime& now)
+Result runAt(const QDateTime& now, const DatabaseKey& key)
 {
     const QDate today = now.date();
     if (!monthDay(today).endsWith(QLatin1Char('2')))
@@ -86,7 +85,7 @@ Result runAt(const QDateTime& now)
     // replaced.
     if (existing.exists() && existing.lastModified().date() == today)
         return Result::AlreadyMade;
-    return copyConsistently(target, now) ? Result::Made : Result::Failed;
+    return copyConsistently(target, now, key) ? Result::Made : Result::Failed;
 }
 
 } // namespace
@@ -108,14 +107,15 @@ void removeAll()
     }
 }
 
-Result run(const Clock& clock)
+Result run(const Clock& clock, const DatabaseKey& key)
 {
-    return runAt(clock.now());
+    return runAt(clock.now(), key);
 }
 
-std::future<Result> start(const Clock& clock)
+std::future<Result> start(const Clock& clock, DatabaseKey key)
 {
-    return std::async(std::launch::async, &runAt, clock.now());
+    return std::async(std::launch::async,
+                      [now = clock.now(), key = std::move(key)] { return runAt(now, key); });
 }
 
 } // namespace DatedBackup

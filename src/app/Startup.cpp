@@ -6,6 +6,7 @@
 #include "app/InstanceLock.h"
 #include "security/PolicyRow.h"
 #include "state/AppState.h"
+#include "state/Preferences.h"
 #include "state/SharedTexts.h"
 #include "state/SystemKey.h"
 #include "state/WindowStateFile.h"
@@ -34,9 +35,12 @@ bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter, EarlyOpen 
         return false;
     try {
         Schema::EnsureIndexes(state.mainConnection);
+        Preferences::ensureTable(state.mainConnection);
     } catch (const DbError&) {
-        // A database that cannot take an index (read-only, full) still works, only slower.
+        // A database that cannot take an index or a table (read-only, full) still works, only slower
+        // and with the default preferences.
     }
+    state.preferences = Preferences::read(state.mainConnection);
     if (!loadPolicy(state, prompter) || !takeInstanceLock(state, lock, prompter))
         return false;
     state.windowState = WindowStateFile::read();

@@ -6,10 +6,12 @@
 #include <array>
 
 #include "state/ModuleKind.h"
+#include "state/Preferences.h"
 #include "state/SettingsRecord.h"
 #include "state/UserRecord.h"
 #include "state/WindowStateRecord.h"
 #include "storage/CDbConnection.h"
+#include "storage/DatabaseKey.h"
 
 class Clock;
 class RandomLetters;
@@ -32,6 +34,7 @@ struct AppState {
 
     QString systemKey;
     SettingsRecord settings;
+    Preferences::Values preferences;
     QDateTime lastAttemptTime;
     UserRecord user;
     WindowStateRecord windowState;
@@ -39,6 +42,8 @@ struct AppState {
     ModuleKind currentModule = ModuleKind::None;
     std::array<ModuleSelection, 3> selections{};
 
+    // How the database was opened; connections of their own (backup, search) open it the same way.
+    DatabaseKey databaseKey;
     CDbConnection mainConnection;
     std::array<CDbConnection, 3> moduleConnections;
 
