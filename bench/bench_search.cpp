@@ -136,7 +136,7 @@ Timing searchOnce(RecordSearch& search, const QString& text)
 
 RecordSearch& searcher()
 {
-    static RecordSearch search(database(), password());
+    static RecordSearch search(database(), DatabaseKey());
     static bool prepared = [] {
         searchOnce(search, QStringLiteral("预热")); // opens the workers' connections
         return true;

@@ -178,8 +178,7 @@ void SearchTest::searchesEveryFieldOfTheUser()
     db.execute(QStringLiteral("UPDATE tb_Article SET userId='{other}' WHERE id=?"),
                {insert(db, {.caption = QStringLiteral("西湖 of another user")})});
 
-    RecordSearch search(test.state().mainConnection.filePath(),
-                        CDbConnection::parseConnectionString(Schema::kConnectionString).password);
+    RecordSearch search(test.state().mainConnection.filePath(), DatabaseKey());
     Hits hits = searchAll(search, query(QStringLiteral("西湖")));
     const auto file = [](int id) {
         return std::pair{ModuleKind::File, id};
@@ -220,8 +219,7 @@ void SearchTest::cancelledMidway()
                               rows);
         transaction.commit();
     }
-    RecordSearch search(test.state().mainConnection.filePath(),
-                        CDbConnection::parseConnectionString(Schema::kConnectionString).password);
+    RecordSearch search(test.state().mainConnection.filePath(), DatabaseKey());
     QSignalSpy finished(&search, &RecordSearch::finished);
     std::atomic<int> delivered = 0;
     // Cancelled on the worker, at its first hit: no row after that may be read.

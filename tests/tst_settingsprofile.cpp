@@ -3,6 +3,7 @@
 // was saved.
 #include <QtTest>
 
+#include "app/InstanceLock.h"
 #include "app/Startup.h"
 #include "crypto/TextCipher.h"
 #include "security/FirstRunSetup.h"
@@ -10,6 +11,7 @@
 #include "security/PolicyRow.h"
 #include "security/ProfileChange.h"
 #include "security/SecuritySettings.h"
+#include "security/VaultMode.h"
 #include "state/AccountText.h"
 #include "state/AppState.h"
 #include "state/RandomLetters.h"
@@ -19,6 +21,7 @@
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
+#include "storage/Vault.h"
 #include "support/TestSupport.h"
 
 using PolicyRow::Choices;
@@ -32,12 +35,14 @@ const QStringList kAccountColumns = {"userName", "password", "gender"};
 
 // One run of the program as start-up leaves it before the login.
 struct Run {
-    Run()
+    // A vault's run opens nothing before the login's password does (Startup::openVault).
+    explicit Run(bool open = true)
         : clock(QDateTime(QDate(2024, 3, 5), QTime(9, 0))), letters(QStringLiteral("pqrstuvwxy")),
           state(clock, letters), login(state)
     {
         state.systemKey = SystemKey::build();
-        if (!state.mainConnection.OpenConnection(Schema::kConnectionString) || !Startup::loadPolicy(state, prompter))
+        if (open &&
+            (!state.mainConnection.OpenConnection(Schema::kConnectionString) || !Startup::loadPolicy(state, prompter)))
             qFatal("cannot open the test database");
         state.windowState = WindowStateFile::read();
         state.lastAttemptTime = clock.now();
@@ -88,7 +93,18 @@ struct Run {
     AppState state;
     ScriptedPrompter prompter;
     LoginPolicy login;
+    InstanceLock lock;
 };
+
+// A vault's next start up to a login with the password, as the login window runs it.
+LoginPolicy::Result vaultLogin(const QString& password)
+{
+    Run next(false);
+    const Startup::VaultOpen opened = Startup::openVault(next.state, next.lock, next.prompter, password);
+    if (opened != Startup::VaultOpen::Opened)
+        return LoginPolicy::Result::Stay;
+    return next.attempt(kName, password).result;
+}
 
 bool samePolicy(const SettingsRecord& a, const SettingsRecord& b)
 {
@@ -383,6 +399,49 @@ private slots:
         QCOMPARE(run->state.user.userName + run->state.user.password, kName + kPassword);
         QCOMPARE(run->state.user.gender, 2);
         QCOMPARE(run->stored("tb_User", kAccountColumns), stored);
+    }
+
+    // The vault follows the login password: on and off with it, re-keyed with its change, and a
+    // change that fails leaves the file keyed and written as before.
+    void vaultFollowsTheLoginPassword()
+    {
+        TempWorkDir work;
+        const auto run = Run::loggedIn();
+        AppState& state = run->state;
+        const QList<FieldValue> account = run->stored("tb_User", kAccountColumns);
+        const QString path = Schema::databasePath();
+
+        QCOMPARE(VaultMode::turnOn(state, QStringLiteral("pass12345")).message, VaultMode::kWrongPasswordText);
+        QCOMPARE(Vault::detect(path), Vault::Format::Plain);
+        const int generation = state.databaseGeneration;
+        const VaultMode::Outcome on = VaultMode::turnOn(state, QStringLiteral("pass:1234"), VaultMode::runDirectly,
+                                                        VaultKey::Params{256, 1, 1});
+        QVERIFY2(on.done, qPrintable(on.message));
+        QCOMPARE(Vault::detect(path), Vault::Format::Vault);
+        QVERIFY(state.databaseKey.isVault());
+        QVERIFY(state.databaseGeneration > generation);
+        // The connections were opened again on the vault, and write.
+        QCOMPARE(run->stored("tb_User", kAccountColumns), account);
+        QCOMPARE(state.moduleConnection(ModuleKind::File).execute(QStringLiteral("DELETE FROM tb_Task")), 0);
+        QCOMPARE(vaultLogin(QStringLiteral("pass12345")), LoginPolicy::Result::Stay);
+        QCOMPARE(vaultLogin(kPassword), LoginPolicy::Result::LoggedIn);
+
+        state.mainConnection.execute(QStringLiteral(
+            "CREATE TRIGGER refuse BEFORE UPDATE OF password ON tb_User BEGIN SELECT RAISE(ABORT, 'no'); END"));
+        QCOMPARE(ProfileChange(state).apply({kName, 2, kPassword, "newpass1", "newpass1"}).result,
+                 ProfileChange::Result::Failed);
+        QCOMPARE(state.user.password, kPassword);
+        QCOMPARE(vaultLogin(kPassword), LoginPolicy::Result::LoggedIn);
+        state.mainConnection.execute(QStringLiteral("DROP TRIGGER refuse"));
+
+        QCOMPARE(ProfileChange(state).apply({kName, 2, kPassword, "newpass1", "newpass1"}).result,
+                 ProfileChange::Result::Changed);
+        QCOMPARE(vaultLogin(kPassword), LoginPolicy::Result::Stay);
+        QCOMPARE(vaultLogin(QStringLiteral("newpass1")), LoginPolicy::Result::LoggedIn);
+
+        QVERIFY(VaultMode::turnOff(state, QStringLiteral("newpass1")).done);
+        QVERIFY(!state.databaseKey.isVault());
+        QCOMPARE(Run().attempt(kName, QStringLiteral("newpass1")).result, LoginPolicy::Result::LoggedIn);
     }
 };
 

@@ -95,8 +95,8 @@ public:
     bool sentAny = false;
 };
 
-RecordSearch::RecordSearch(QString databasePath, QString password, QObject* parent)
-    : QObject(parent), m_databasePath(std::move(databasePath)), m_password(std::move(password))
+RecordSearch::RecordSearch(QString databasePath, DatabaseKey key, QObject* parent)
+    : QObject(parent), m_databasePath(std::move(databasePath)), m_key(std::move(key))
 {
     qRegisterMetaType<SearchHit>();
     qRegisterMetaType<QList<SearchHit>>();
@@ -172,7 +172,7 @@ void RecordSearch::run(int)
             job = m_job;
         }
         if (!opened)
-            opened = worker.connection.openFile(m_databasePath, m_password);
+            opened = m_key.open(worker.connection, m_databasePath);
         if (!job || job->generation == seen)
             continue;
         seen = job->generation;

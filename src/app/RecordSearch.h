@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "state/ModuleKind.h"
+#include "storage/DatabaseKey.h"
 
 // One row a search found.
 struct SearchHit {
@@ -52,7 +53,7 @@ public:
     // Past this many hits a search stops: a list longer than that helps nobody find anything.
     static constexpr int kMaxHits = 500;
 
-    RecordSearch(QString databasePath, QString password, QObject* parent = nullptr);
+    RecordSearch(QString databasePath, DatabaseKey key, QObject* parent = nullptr);
     ~RecordSearch() override;
 
     // Opens the workers' connections ahead of the first search (each open derives the key, about 50 ms).
@@ -76,7 +77,7 @@ private:
     void startThreads();
 
     QString m_databasePath;
-    QString m_password;
+    DatabaseKey m_key;
     std::atomic<quint64> m_generation{0};
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -13,8 +13,6 @@
 #include <QVBoxLayout>
 
 #include "state/AppState.h"
-#include "storage/CDbConnection.h"
-#include "storage/Schema.h"
 
 namespace {
 
@@ -122,11 +120,19 @@ void SearchPane::focusSearch()
 {
     m_edit->setFocus(Qt::ShortcutFocusReason);
     m_edit->selectAll();
-    if (!m_search)
-        m_search =
-            std::make_unique<RecordSearch>(m_state.mainConnection.filePath(),
-                                           CDbConnection::parseConnectionString(Schema::kConnectionString).password);
+    ensureSearch();
     m_search->prepare();
+}
+
+void SearchPane::ensureSearch()
+{
+    // A conversion put another file, with another key, in the database's place: the workers' connections
+    // to the one before go with their search.
+    if (m_search && m_searchGeneration == m_state.databaseGeneration)
+        return;
+    m_search.reset();
+    m_search = std::make_unique<RecordSearch>(m_state.mainConnection.filePath(), m_state.databaseKey.clone());
+    m_searchGeneration = m_state.databaseGeneration;
 }
 
 void SearchPane::showResults(bool shown)
@@ -142,13 +148,9 @@ void SearchPane::runSearch()
     m_results->clear();
     const QString text = m_edit->text().trimmed();
     showResults(!text.isEmpty());
-    if (!m_search) {
-        if (text.isEmpty())
-            return;
-        m_search =
-            std::make_unique<RecordSearch>(m_state.mainConnection.filePath(),
-                                           CDbConnection::parseConnectionString(Schema::kConnectionString).password);
-    }
+    if (!m_search && text.isEmpty())
+        return;
+    ensureSearch();
     connect(m_search.get(), &RecordSearch::hitsFound, this, &SearchPane::addHits, Qt::UniqueConnection);
     connect(m_search.get(), &RecordSearch::finished, this, &SearchPane::finish, Qt::UniqueConnection);
     SearchQuery query{text, {}, m_state.user.id, m_state.user.dataKey, m_knownKeys ? m_knownKeys() : KnownKeys()};

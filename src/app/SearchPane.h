@@ -49,6 +49,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ensureSearch();
     void showResults(bool shown);
     void runSearch();
     void addHits(quint64 generation, const QList<SearchHit>& hits);
@@ -61,6 +62,7 @@ private:
     QListWidget* m_results;
     QLabel* m_countLabel;
     std::unique_ptr<RecordSearch> m_search;
+    int m_searchGeneration = 0;
     std::function<KnownKeys()> m_knownKeys;
     quint64 m_generation = 0;
 };

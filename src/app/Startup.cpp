@@ -5,6 +5,7 @@
 #include "app/DatedBackup.h"
 #include "app/InstanceLock.h"
 #include "security/PolicyRow.h"
+#include "state/AccountText.h"
 #include "state/AppState.h"
 #include "state/Preferences.h"
 #include "state/SharedTexts.h"
@@ -15,6 +16,7 @@
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "storage/Transaction.h"
+#include "storage/Vault.h"
 #include "ui/Prompter.h"
 
 namespace Startup {
@@ -23,15 +25,51 @@ EarlyOpen openInBackground()
 {
     return std::async(std::launch::async, [] {
         auto connection = std::make_unique<CDbConnection>();
-        connection->OpenConnection(Schema::kConnectionString);
+        // A vault opens only with the password the login asks for.
+        if (!databaseIsVault())
+            connection->OpenConnection(Schema::kConnectionString);
         return connection;
     });
+}
+
+bool databaseIsVault()
+{
+    return Vault::detect(Schema::databasePath()) == Vault::Format::Vault;
 }
 
 bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter, EarlyOpen early)
 {
     state.systemKey = SystemKey::build();
-    if (!openConnections(state, prompter, std::move(early)) || !checkWritable(state, prompter))
+    return openConnections(state, prompter, std::move(early)) && afterOpen(state, lock, prompter);
+}
+
+VaultOpen openVault(AppState& state, InstanceLock& lock, Prompter& prompter, const QString& typedPassword)
+{
+    if (state.systemKey.isEmpty())
+        state.systemKey = SystemKey::build();
+    CDbConnection opening;
+    SecretBytes key;
+    const Vault::Outcome outcome =
+        Vault::open(opening, Schema::databasePath(), AccountText::StripUnsafe(typedPassword), &key);
+    if (outcome != Vault::Outcome::Done) {
+        prompter.showMessage(Vault::describe(outcome), SharedTexts::kProductCaption);
+        // Only a wrong password is worth another try; nothing typed mends the others.
+        return outcome == Vault::Outcome::WrongPassword ? VaultOpen::Stay : VaultOpen::Refused;
+    }
+    state.databaseKey = DatabaseKey(std::move(key));
+    bool opened = state.mainConnection.ShareConnection(opening);
+    for (ModuleKind module : kAllModules)
+        opened = opened && state.moduleConnection(module).ShareConnection(state.mainConnection);
+    if (!opened) {
+        prompter.showMessage(CDbConnection::kOpenFailedText, SharedTexts::kAppCaption);
+        return VaultOpen::Refused;
+    }
+    return afterOpen(state, lock, prompter) ? VaultOpen::Opened : VaultOpen::Refused;
+}
+
+bool afterOpen(AppState& state, InstanceLock& lock, Prompter& prompter)
+{
+    if (!checkWritable(state, prompter))
         return false;
     try {
         Schema::EnsureIndexes(state.mainConnection);
@@ -117,9 +155,11 @@ void finish(AppState& state, InstanceLock& lock)
     lock.release();
     // The file the connections opened, in whatever letter case its name has on disk.
     const QString database = state.mainConnection.filePath();
-    state.mainConnection.CloseConnection();
-    for (ModuleKind module : kAllModules)
-        state.moduleConnection(module).CloseConnection();
+    state.closeConnections();
+    // The keys leave memory with the program: nothing of them stays for whoever reads its pages later.
+    state.databaseKey = DatabaseKey();
+    AccountText::wipe(state.user.password);
+    AccountText::wipe(state.user.dataKey);
     if (!state.dataDestroyed)
         return;
     if (!database.isEmpty()) {

@@ -7,6 +7,7 @@
 
 #include "state/SharedTexts.h"
 #include "storage/CDbConnection.h"
+#include "storage/Vault.h"
 
 struct AppState;
 class InstanceLock;
@@ -30,6 +31,20 @@ EarlyOpen openInBackground();
 bool prepare(AppState& state, InstanceLock& lock, Prompter& prompter, EarlyOpen early = {});
 
 bool openConnections(AppState& state, Prompter& prompter, EarlyOpen early = {});
+// What follows the open of the connections in prepare(): the write probe, the tables the program
+// adds, the policy row, the single-instance lock and the window-state file.
+bool afterOpen(AppState& state, InstanceLock& lock, Prompter& prompter);
+
+// Whether the database is a vault: then the login comes first, and its password opens the database.
+bool databaseIsVault();
+
+// The login's open of a vault with the password as typed (the login's character removal applies).
+// Opened: the connections are open and keyed, and afterOpen() has passed. Stay: the password did not
+// open it, and the user was told why. Refused: the database cannot be used (or afterOpen() failed);
+// the user was told why.
+enum class VaultOpen { Opened, Stay, Refused };
+VaultOpen openVault(AppState& state, InstanceLock& lock, Prompter& prompter, const QString& typedPassword);
+
 // Tries a write that is rolled back: the login and every command after it write, so a database that
 // cannot be written (read-only, a full disk, another program's lock) is told of before the user types
 // a password that the login would then refuse for the wrong reason.

@@ -1,5 +1,6 @@
 #include "security/CLogin.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QImageReader>
 #include <QLabel>
@@ -97,9 +98,43 @@ CLogin::CLogin(AppState& state, Prompter& prompter, QWidget* parent)
 
 int CLogin::run()
 {
-    if (!initialise())
+    if (m_opener)
+        fillRememberedName();
+    else if (!initialise())
         return m_refused ? kRefused : QDialog::Rejected;
     return exec();
+}
+
+bool CLogin::openDatabase()
+{
+    const LoginPolicy::Outcome checked = m_policy.beforeVaultOpen(m_userNameEdit->text(), m_passwordEdit->text());
+    if (!checked.message.isEmpty()) {
+        showOutcome(checked.message, checked.caption);
+        if (checked.withinInterval)
+            m_policy.intervalMessageShown();
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const OpenResult opened = m_opener(m_passwordEdit->text());
+    QApplication::restoreOverrideCursor();
+    switch (opened) {
+    case OpenResult::Stay:
+        m_policy.vaultOpenFailed();
+        m_passwordEdit->selectAll();
+        return false;
+    case OpenResult::Refused:
+        done(kRefused);
+        return false;
+    case OpenResult::Opened:
+        break;
+    }
+    m_opener = nullptr;
+    m_policy.vaultOpened();
+    if (!initialise()) {
+        done(m_refused ? kRefused : QDialog::Rejected);
+        return false;
+    }
+    return true;
 }
 
 bool CLogin::initialise()
@@ -127,6 +162,13 @@ bool CLogin::initialise()
         return false;
     }
 
+    if (m_userNameEdit->text().isEmpty())
+        fillRememberedName();
+    return true;
+}
+
+void CLogin::fillRememberedName()
+{
     if (const std::optional<QString> name = m_policy.rememberedName()) {
         m_userNameEdit->setText(*name);
         m_rememberCheckBox->setChecked(true);
@@ -134,11 +176,12 @@ bool CLogin::initialise()
     } else {
         m_userNameEdit->setFocus();
     }
-    return true;
 }
 
 void CLogin::onOk()
 {
+    if (m_opener && !openDatabase())
+        return;
     const LoginPolicy::Outcome outcome =
         m_policy.attempt(m_userNameEdit->text(), m_passwordEdit->text(), m_rememberCheckBox->isChecked());
     showOutcome(outcome.message, outcome.caption);

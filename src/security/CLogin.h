@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QPoint>
 
+#include <functional>
+
 #include "security/LoginPolicy.h"
 
 struct AppState;
@@ -30,6 +32,12 @@ public:
 
     static constexpr int kRefused = 2;
 
+    // A vault's login: the database is opened by the password of the first press that passes the
+    // checks, and the account checks follow in the same press. Set before run().
+    enum class OpenResult { Opened, Stay, Refused };
+    using DatabaseOpener = std::function<OpenResult(const QString& typedPassword)>;
+    void setDatabaseOpener(DatabaseOpener opener) { m_opener = std::move(opener); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -39,6 +47,9 @@ protected:
 private:
     // The account count (with the first run) and the policy id; false ends the dialog with Cancel.
     bool initialise();
+    void fillRememberedName();
+    // False when the press ends here (the dialog may have ended too).
+    bool openDatabase();
     void onOk();
     void showOutcome(const QString& message, const QString& caption);
 
@@ -53,4 +64,5 @@ private:
     QImage m_background;
     QPoint m_dragOffset;
     bool m_refused = false;
+    DatabaseOpener m_opener;
 };

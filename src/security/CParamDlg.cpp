@@ -1,6 +1,10 @@
 #include "security/CParamDlg.h"
 
 #include <QCheckBox>
+#include <QFile>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QVBoxLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -10,6 +14,9 @@
 #include <QRegularExpressionValidator>
 
 #include "security/SecuritySettings.h"
+#include "security/VaultMode.h"
+#include "state/AppState.h"
+#include "ui/BusyWork.h"
 #include "ui/DialogLayout.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
@@ -88,10 +95,28 @@ CParamDlg::CParamDlg(AppState& state, Prompter& prompter, QWidget* parent)
     form->addLayout(row(m_tamperCheckBox), line++, 1);
     form->setColumnMinimumWidth(1, du.x(150));
 
+    // The vault is switched by its own box, at once: a conversion is no value the save button writes.
+    auto* vaultGroup = new QGroupBox(QStringLiteral("数据库加密"), this);
+    m_vaultCheckBox = checkBox(VaultMode::kChoiceText, QStringLiteral("vaultCheckBox"), vaultGroup);
+    m_vaultCheckBox->setChecked(m_state.databaseKey.isVault());
+    auto* vaultNote = new QLabel(QStringLiteral("开启后，数据库文件及其备份只能用登录密码打开；忘记密码，数据无法找回。"),
+                                 vaultGroup);
+    vaultNote->setObjectName(QStringLiteral("vaultNoteLabel"));
+    vaultNote->setWordWrap(true);
+    auto* vaultLayout = new QVBoxLayout(vaultGroup);
+    vaultLayout->setContentsMargins(du.x(10), du.y(8), du.x(10), du.y(8));
+    vaultLayout->addWidget(m_vaultCheckBox);
+    vaultLayout->addWidget(vaultNote);
+
+    auto* body = new QVBoxLayout;
+    body->addWidget(group);
+    body->addWidget(vaultGroup);
+
     m_saveButton = DialogLayout::button(QStringLiteral("保 存"), QStringLiteral("saveButton"), this);
     m_saveButton->setDefault(true);
     m_closeButton = DialogLayout::button(QStringLiteral("返 回"), QStringLiteral("closeButton"), this);
-    DialogLayout::bodyOverButtons(this, group, {m_saveButton, m_closeButton});
+    DialogLayout::bodyOverButtons(this, body, {m_saveButton, m_closeButton});
+    connect(m_vaultCheckBox, &QCheckBox::clicked, this, &CParamDlg::switchVault);
 
     connect(m_destroyCheckBox, &QCheckBox::clicked, this, &CParamDlg::enableRules);
     connect(m_saveButton, &QPushButton::clicked, this, &CParamDlg::onSave);
@@ -132,6 +157,55 @@ void CParamDlg::enableRules(bool enabled)
     m_failuresCheckBox->setEnabled(enabled);
     m_failureCountEdit->setEnabled(enabled);
     m_tamperCheckBox->setEnabled(enabled);
+}
+
+void CParamDlg::switchVault(bool on)
+{
+    // The box shows the database as it is until a conversion has changed it.
+    m_vaultCheckBox->setChecked(!on);
+    const QString question = on ? VaultMode::kExplanationText : VaultMode::kTurnOffText;
+    if (QMessageBox::question(this, VaultMode::kChoiceText, question) != QMessageBox::Yes)
+        return;
+    bool typed = false;
+    const QString password = QInputDialog::getText(this, VaultMode::kChoiceText, VaultMode::kPasswordPromptText,
+                                                   QLineEdit::Password, QString(), &typed);
+    if (!typed)
+        return;
+    const VaultMode::Runner busy = [this, on](const VaultMode::Work& work) {
+        const QString text = on ? QStringLiteral("正在把数据库转换为保险库…") : QStringLiteral("正在把数据库转换为普通格式…");
+        return static_cast<Vault::Outcome>(BusyWork::run(this, text, [&] { return static_cast<int>(work()); }));
+    };
+    const VaultMode::Outcome outcome =
+        on ? VaultMode::turnOn(m_state, password, busy) : VaultMode::turnOff(m_state, password, busy);
+    m_vaultCheckBox->setChecked(m_state.databaseKey.isVault());
+    m_prompter.showMessage(outcome.message, VaultMode::kChoiceText);
+    if (!outcome.done || !on)
+        return;
+
+    // Backups made before stay readable by anyone with the program: the user decides what becomes of them.
+    const QStringList plain = VaultMode::plainBackups();
+    if (plain.isEmpty())
+        return;
+    QMessageBox ask(QMessageBox::Question, VaultMode::kChoiceText,
+                    VaultMode::kPlainBackupsText.arg(plain.size()), QMessageBox::NoButton, this);
+    QPushButton* convert = ask.addButton(QStringLiteral("转换"), QMessageBox::AcceptRole);
+    QPushButton* remove = ask.addButton(QStringLiteral("删除"), QMessageBox::DestructiveRole);
+    ask.addButton(QStringLiteral("保留"), QMessageBox::RejectRole);
+    ask.exec();
+    if (ask.clickedButton() == convert) {
+        const int converted = VaultMode::convertBackups(plain, password, [this](const VaultMode::Work& work) {
+            return static_cast<Vault::Outcome>(
+                BusyWork::run(this, QStringLiteral("正在转换备份…"), [&] { return static_cast<int>(work()); }));
+        });
+        m_prompter.showMessage(QStringLiteral("已转换 %1 个备份，共 %2 个。").arg(converted).arg(plain.size()),
+                               VaultMode::kChoiceText);
+    } else if (ask.clickedButton() == remove) {
+        int removed = 0;
+        for (const QString& path : plain)
+            removed += QFile::remove(path) ? 1 : 0;
+        m_prompter.showMessage(QStringLiteral("已删除 %1 个备份，共 %2 个。").arg(removed).arg(plain.size()),
+                               VaultMode::kChoiceText);
+    }
 }
 
 void CParamDlg::onSave()

@@ -28,6 +28,8 @@ private:
     // leaving their marks and text as they are.
     void enableRules(bool enabled);
     void onSave();
+    // Turns the vault on or off after the explanation, the password typed again and the conversion.
+    void switchVault(bool on);
 
     AppState& m_state;
     Prompter& m_prompter;
@@ -38,6 +40,7 @@ private:
     QCheckBox* m_failuresCheckBox;
     QLineEdit* m_failureCountEdit;
     QCheckBox* m_tamperCheckBox;
+    QCheckBox* m_vaultCheckBox;
     QPushButton* m_saveButton;
     QPushButton* m_closeButton;
 };

@@ -79,21 +79,43 @@ std::optional<QString> LoginPolicy::rememberedName() const
     return RememberedName::recall(m_state.windowState, m_state.systemKey);
 }
 
-LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QString& typedPasswordText, bool remember)
+std::optional<LoginPolicy::Outcome> LoginPolicy::precheck(const QString& typedName, const QString& typedPassword)
 {
     const QDateTime now = m_state.clock.now();
     const double elapsed = static_cast<double>(m_state.lastAttemptTime.msecsTo(now)) / 1000.0;
     const QString interval = withoutSeal(m_state.settings.interval);
     if (static_cast<double>(LeadingNumber::value(interval)) > elapsed && m_state.user.failureCount >= 1)
-        return {Result::Stay, intervalText(interval), SharedTexts::kProductCaption, true};
+        return Outcome{Result::Stay, intervalText(interval), SharedTexts::kProductCaption, true};
     m_state.lastAttemptTime = now;
 
+    if (AccountText::StripUnsafe(typedName).isEmpty())
+        return Outcome{Result::Stay, kEmptyNameText, SharedTexts::kShortCaption};
+    if (AccountText::StripUnsafe(typedPassword).size() < kMinPasswordLength)
+        return Outcome{Result::Stay, kShortPasswordText, SharedTexts::kShortCaption};
+    return std::nullopt;
+}
+
+LoginPolicy::Outcome LoginPolicy::beforeVaultOpen(const QString& typedName, const QString& typedPassword)
+{
+    return precheck(typedName, typedPassword).value_or(Outcome{});
+}
+
+void LoginPolicy::vaultOpenFailed()
+{
+    m_state.user.failureCount = qMin(m_state.user.failureCount + 1, AccountRow::kMaxFailureCount);
+}
+
+void LoginPolicy::vaultOpened()
+{
+    m_state.user.failureCount = 0;
+}
+
+LoginPolicy::Outcome LoginPolicy::attempt(const QString& typedNameText, const QString& typedPasswordText, bool remember)
+{
+    if (std::optional<Outcome> refused = precheck(typedNameText, typedPasswordText))
+        return *refused;
     const QString typedName = AccountText::StripUnsafe(typedNameText);
     const QString typedPassword = AccountText::StripUnsafe(typedPasswordText);
-    if (typedName.isEmpty())
-        return {Result::Stay, kEmptyNameText, SharedTexts::kShortCaption};
-    if (typedPassword.size() < kMinPasswordLength)
-        return {Result::Stay, kShortPasswordText, SharedTexts::kShortCaption};
 
     CDbConnection& db = m_state.mainConnection;
     Recordset account;

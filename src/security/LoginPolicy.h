@@ -46,6 +46,16 @@ public:
 
     // One press of "确定", with the texts of the two boxes as typed.
     Outcome attempt(const QString& typedName, const QString& typedPassword, bool remember);
+    // A vault's login, before the typed password has opened the database: the interval (the first
+    // run's, as the stored one is still locked in the vault) and the checks of the typed texts. Stay
+    // with a message refuses the press; Stay without one lets the password try the vault. The
+    // failures counted before the open are this run's only (vaultOpenFailed): the stored count is in
+    // the vault too.
+    Outcome beforeVaultOpen(const QString& typedName, const QString& typedPassword);
+    void vaultOpenFailed();
+    // The password opened the vault: the same press goes on to the account's own checks.
+    void vaultOpened();
+
     // The interval message has been closed: the wait starts again from now, not from the press that
     // brought the message up.
     void intervalMessageShown();
@@ -65,5 +75,8 @@ public:
     static QString wrongPasswordText(int failureCount);
 
 private:
+    // The interval and the typed texts, as every press checks them first; nullopt lets the press go on.
+    std::optional<Outcome> precheck(const QString& typedName, const QString& typedPassword);
+
     AppState& m_state;
 };

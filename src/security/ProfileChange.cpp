@@ -9,23 +9,21 @@
 #include "state/WindowStateFile.h"
 #include "storage/DbError.h"
 #include "storage/Recordset.h"
+#include "storage/Schema.h"
 #include "storage/Transaction.h"
+#include "storage/Vault.h"
 
 using AccountText::StripUnsafe;
 
-namespace {
+ProfileChange::ProfileChange(AppState& state) : m_state(state) {}
 
-// Whether a typed password is the one the account row keeps, as the login takes it: the ten unsafe
-// characters removed, and a password kept with '?' by earlier versions matched as it was typed then.
-bool isStoredPassword(const QString& typed, const QString& stored)
+// The ten unsafe characters removed, and a password kept with '?' by earlier versions matched as it
+// was typed then.
+bool ProfileChange::isStoredPassword(const QString& typed, const QString& stored)
 {
     const QString password = StripUnsafe(typed);
     return CodePage936::roundTrip(password) == stored || CodePage936::lossyRoundTrip(password) == stored;
 }
-
-} // namespace
-
-ProfileChange::ProfileChange(AppState& state) : m_state(state) {}
 
 std::optional<QString> ProfileChange::check(const Input& input) const
 {
@@ -53,29 +51,58 @@ ProfileChange::Outcome ProfileChange::apply(const Input& input)
 
     const QString name = StripUnsafe(input.userName);
     const QString password = StripUnsafe(input.newPassword);
-    CDbConnection& db = m_state.mainConnection;
-    Recordset account;
-    CDbConnection::NewRecordset(account);
-    // A table that does not open, or holds no account, is a failed change like any other.
-    if (!db.OpenRecordset(account, QStringLiteral(" SELECT * FROM tb_User ")) || (account.isBof() && account.isEof())) {
-        CDbConnection::CloseRecordset(account);
-        return {Result::Failed, kFailedText, kCaption};
-    }
     const QString seal = AccountText::DatabaseSeal(m_state.user.id);
-    try {
-        Transaction transaction(db);
-        account.moveFirst();
-        const AccountRow row(m_state.systemKey, seal);
-        account.setField(AccountRow::kGender, input.gender);
-        row.writeName(account, name, m_state.letters);
-        row.writePassword(account, password);
-        account.update();
-        transaction.commit();
-    } catch (const DbError&) {
+    // Writes the account row on the connection, in one transaction; false when there is none to write.
+    const auto writeAccount = [&](CDbConnection& db) {
+        Recordset account;
+        CDbConnection::NewRecordset(account);
+        // A table that does not open, or holds no account, is a failed change like any other.
+        if (!db.OpenRecordset(account, QStringLiteral(" SELECT * FROM tb_User ")) ||
+            (account.isBof() && account.isEof())) {
+            CDbConnection::CloseRecordset(account);
+            return false;
+        }
+        try {
+            Transaction transaction(db);
+            account.moveFirst();
+            const AccountRow row(m_state.systemKey, seal);
+            account.setField(AccountRow::kGender, input.gender);
+            row.writeName(account, name, m_state.letters);
+            row.writePassword(account, password);
+            account.update();
+            transaction.commit();
+        } catch (const DbError&) {
+            CDbConnection::CloseRecordset(account);
+            throw;
+        }
         CDbConnection::CloseRecordset(account);
-        return {Result::Failed, kFailedText, kCaption};
+        return true;
+    };
+
+    // A vault is keyed with the login password: the new key and the new row take the file's place in
+    // one step, so that the password that opens the file is always the one the row holds.
+    const QString oldPassword = StripUnsafe(input.oldPassword);
+    QString changedText = kChangedText;
+    if (m_state.databaseKey.isVault() && password != oldPassword) {
+        m_state.closeConnections();
+        SecretBytes key;
+        const Vault::Outcome rekeyed = Vault::rekey(Schema::databasePath(), oldPassword, password,
+                                                    VaultKey::defaultParams(), &key, writeAccount);
+        if (rekeyed == Vault::Outcome::Done)
+            m_state.databaseKey = DatabaseKey(std::move(key));
+        const bool reopened = m_state.reopenConnections();
+        if (rekeyed != Vault::Outcome::Done)
+            return {Result::Failed, kFailedText + QStringLiteral("\r\n") + Vault::describe(rekeyed), kCaption};
+        if (!reopened)
+            changedText = kReopenFailedText;
+    } else {
+        try {
+            if (!writeAccount(m_state.mainConnection))
+                return {Result::Failed, kFailedText, kCaption};
+        } catch (const DbError&) {
+            return {Result::Failed, kFailedText, kCaption};
+        }
     }
-    CDbConnection::CloseRecordset(account);
 
     m_state.user.userName = CodePage936::roundTrip(name);
     m_state.user.password = CodePage936::roundTrip(password);
@@ -86,5 +113,5 @@ ProfileChange::Outcome ProfileChange::apply(const Input& input)
         RememberedName::remember(m_state.windowState, name, seal, m_state.systemKey, m_state.letters);
         WindowStateFile::write(m_state.windowState, m_state.letters);
     }
-    return {Result::Changed, kChangedText, kCaption};
+    return {Result::Changed, changedText, kCaption};
 }

@@ -38,6 +38,9 @@ public:
 
     Outcome apply(const Input& input);
 
+    // Whether the typed password is the stored one, as the login takes it (so whatever logs in passes).
+    static bool isStoredPassword(const QString& typed, const QString& stored);
+
     static inline const QString kCaption = QStringLiteral("用户资料修改");
     static inline const QString kEmptyNameText = QStringLiteral("用户名不能为空！");
     static inline const QString kWrongPasswordText = QStringLiteral("您输入的原密码错误，操作被拒绝");
@@ -45,6 +48,8 @@ public:
     static inline const QString kMismatchText = QStringLiteral("您两次输入的新密码不一致，操作未成功");
     static inline const QString kChangedText = QStringLiteral("用户资料修改成功!");
     static inline const QString kFailedText = QStringLiteral("用户资料修改失败!");
+    static inline const QString kReopenFailedText =
+        QStringLiteral("新密码已生效，但数据库无法重新打开，请退出程序后用新密码登录。");
     static inline const QString kNameField = QStringLiteral("用户名");
     static inline const QString kPasswordField = QStringLiteral("新密码");
 

@@ -1,5 +1,7 @@
 #include "state/AccountText.h"
 
+#include <string.h>
+
 #include "state/RandomLetters.h"
 
 namespace AccountText {
@@ -61,6 +63,16 @@ QString withoutSeal(const QString& sealed)
 QString sealOf(const QString& sealed)
 {
     return sealed.right(kSealLength);
+}
+
+void wipe(QString& text)
+{
+    if (!text.isDetached()) {
+        text = QString();
+        return;
+    }
+    ::explicit_bzero(text.data(), static_cast<std::size_t>(text.size()) * sizeof(QChar));
+    text.clear();
 }
 
 } // namespace AccountText

@@ -29,4 +29,8 @@ QString withoutSeal(const QString& sealed);
 // The seal at the end of a sealed value.
 QString sealOf(const QString& sealed);
 
+// Overwrites the characters of a password or key the program no longer needs, then empties it. A
+// copy that shares the text is left as it is (and so is the text).
+void wipe(QString& text);
+
 } // namespace AccountText

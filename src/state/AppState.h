@@ -47,6 +47,13 @@ struct AppState {
     CDbConnection mainConnection;
     std::array<CDbConnection, 3> moduleConnections;
 
+    // Raised each time a conversion put a new file in the database's place: connections of their own
+    // (the search's) are opened again, with the key of the day.
+    int databaseGeneration = 0;
+
     CDbConnection& moduleConnection(ModuleKind module) { return moduleConnections[moduleIndex(module)]; }
+    // The main and module connections, closed for a conversion and opened again with databaseKey after it.
+    void closeConnections();
+    bool reopenConnections();
     ModuleSelection& selection(ModuleKind module) { return selections[moduleIndex(module)]; }
 };

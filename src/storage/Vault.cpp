@@ -170,7 +170,7 @@ Outcome verify(sqlite3* source, const QString& path, QByteArrayView key)
 
 // Exports the open source into a new file beside path, keyed with key; on Done the file is complete, checked
 // and on disk, and only then renamed over path. The source is closed before the rename.
-Outcome transcribe(CDbConnection& source, const QString& path, QByteArrayView key)
+Outcome transcribe(CDbConnection& source, const QString& path, QByteArrayView key, const Change& change = {})
 {
     const QString target = newFilePath(path);
     removeLeftovers(path);
@@ -221,8 +221,19 @@ Outcome transcribe(CDbConnection& source, const QString& path, QByteArrayView ke
             return fail(rc);
         return true;
     };
-    const bool done = exported();
+    bool done = exported();
     exec(db, "DETACH DATABASE tiv_target");
+    if (done && change) {
+        CDbConnection newFile;
+        try {
+            done = newFile.openFileWithKey(target, key) && change(newFile);
+        } catch (const DbError& error) {
+            done = false;
+            outcome = fromCause(error.cause(), Outcome::Failed);
+        }
+        if (!done && outcome == Outcome::Done)
+            outcome = fromCause(newFile.lastFailure(), Outcome::Failed);
+    }
     if (done)
         outcome = verify(db, target, key);
     source.CloseConnection();
@@ -254,6 +265,33 @@ Outcome newKey(QStringView password, const VaultKey::Params& params, SecretBytes
 }
 
 } // namespace
+
+QString describe(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done:
+        return {};
+    case Outcome::NoDatabase:
+        return QStringLiteral("找不到数据库文件 data/tiv.dat。");
+    case Outcome::NotAVault:
+        return QStringLiteral("数据库文件不是保险库格式，操作未进行，数据未改变。");
+    case Outcome::AlreadyAVault:
+        return QStringLiteral("数据库已经是保险库格式。");
+    case Outcome::WrongPassword:
+        return kWrongPasswordText;
+    case Outcome::Damaged:
+        return QStringLiteral("数据库文件已损坏，无法读取。\r\n请在 backup 文件夹中找一份完好的备份恢复。");
+    case Outcome::ReadOnly:
+        return QStringLiteral("数据库文件或其所在的文件夹不可写入，操作未完成，数据未改变。");
+    case Outcome::DiskFull:
+        return QStringLiteral("磁盘空间不足，操作未完成，数据未改变。");
+    case Outcome::Locked:
+        return QStringLiteral("数据库正被其他程序使用，操作未完成，数据未改变。");
+    case Outcome::Failed:
+        break;
+    }
+    return QStringLiteral("操作未完成（内存不足或无法取得随机数），数据未改变。");
+}
 
 Format detect(const QString& path)
 {
@@ -340,7 +378,7 @@ Outcome toPlain(const QString& path, QStringView password)
 }
 
 Outcome rekey(const QString& path, QStringView oldPassword, QStringView newPassword, const VaultKey::Params& params,
-              SecretBytes* key)
+              SecretBytes* key, const Change& change)
 {
     CDbConnection source;
     if (const Outcome opened = open(source, path, oldPassword); opened != Outcome::Done)
@@ -348,7 +386,7 @@ Outcome rekey(const QString& path, QStringView oldPassword, QStringView newPassw
     SecretBytes literal;
     if (const Outcome made = newKey(newPassword, params, literal); made != Outcome::Done)
         return made;
-    const Outcome outcome = transcribe(source, path, literal.view());
+    const Outcome outcome = transcribe(source, path, literal.view(), change);
     if (outcome == Outcome::Done && key)
         *key = std::move(literal);
     return outcome;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+
+#include <functional>
 #include <QStringView>
 
 #include "crypto/SecretBytes.h"
@@ -36,6 +38,11 @@ enum class Outcome {
     Failed, // anything else: no memory for the derivation, no random bytes, a rename refused
 };
 
+inline const QString kWrongPasswordText =
+    QStringLiteral("密码错误，无法打开保险库。\r\n保险库只能用登录密码打开；遗忘的密码任何人都无法找回。");
+// What the user is told of an open or a conversion that did not succeed; empty for Done.
+QString describe(Outcome outcome);
+
 // What the header says, without a password: a vault's salt carries its parameters. A plain-format
 // file is only presumed (its opening proves it).
 enum class Format { Absent, Plain, Vault, Damaged };
@@ -52,9 +59,15 @@ Outcome toVault(const QString& path, QStringView password, const VaultKey::Param
                 SecretBytes* key = nullptr);
 // Converts the vault back to the plain format, keyed with the built-in database password.
 Outcome toPlain(const QString& path, QStringView password);
-// Re-keys the vault for a new password, with a fresh salt.
+// A change written into the new file of a conversion before it takes the database's place, on a
+// connection to that file: the change and the new key arrive together or not at all. False (or a
+// DbError) abandons the conversion.
+using Change = std::function<bool(CDbConnection& newFile)>;
+
+// Re-keys the vault for a new password, with a fresh salt, writing the change (when given) into it.
 Outcome rekey(const QString& path, QStringView oldPassword, QStringView newPassword,
-              const VaultKey::Params& params = VaultKey::defaultParams(), SecretBytes* key = nullptr);
+              const VaultKey::Params& params = VaultKey::defaultParams(), SecretBytes* key = nullptr,
+              const Change& change = {});
 
 // Removes what an interrupted conversion left beside the database.
 void removeLeftovers(const QString& path);
