@@ -22,7 +22,7 @@ inline const QString kExplanationText = QStringLiteral(
     "都无法从数据库文件或它的备份中读出任何内容。\r\n\r\n"
     "· 以后启动时先登录，登录密码打开数据库，启动约慢半秒；\r\n"
     "· 忘记登录密码，数据任何人都无法找回；\r\n"
-    "· 数据库打开之前，登录失败次数无法记录，\"连续登录失败 N 次后自动销毁数据\"只在密码正确、"
+    "· 数据库打开之前，登录失败次数无法记录，“连续登录失败 N 次后自动销毁数据”只在密码正确、"
     "数据库打开之后才起作用；每次尝试都要付出派生密钥的代价；\r\n"
     "· 此前未加密的备份仍可被读取，稍后可选择删除或转换它们。\r\n\r\n"
     "是否开启保险库模式？");
@@ -36,7 +36,7 @@ inline const QString kReopenFailedText =
     QStringLiteral("转换已完成，但数据库无法重新打开，请退出程序后重新登录。");
 inline const QString kPlainBackupsText = QStringLiteral(
     "backup 文件夹中有 %1 个未加密的备份，持有本程序的人可以读取它们。\r\n\r\n"
-    "选择\"是\"将它们转换为保险库格式（用当前登录密码加密），选择\"否\"保留原样。");
+    "“转换”用当前登录密码把它们加密为保险库格式，“删除”删除它们，“保留”保留原样。");
 
 struct Outcome {
     bool done = false;
