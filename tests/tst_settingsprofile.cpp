@@ -3,6 +3,7 @@
 // was saved.
 #include <QtTest>
 
+#include "app/DatedBackup.h"
 #include "app/InstanceLock.h"
 #include "app/Startup.h"
 #include "crypto/TextCipher.h"
@@ -425,6 +426,11 @@ private slots:
         QCOMPARE(state.moduleConnection(ModuleKind::File).execute(QStringLiteral("DELETE FROM tb_Task")), 0);
         QCOMPARE(vaultLogin(QStringLiteral("pass12345")), LoginPolicy::Result::Stay);
         QCOMPARE(vaultLogin(kPassword), LoginPolicy::Result::LoggedIn);
+        // The dated backup of a vault is a vault of the same password.
+        QCOMPARE(DatedBackup::run(FixedClock(QDateTime(QDate(2024, 3, 12), QTime(9, 0))), state.databaseKey),
+                 DatedBackup::Result::Made);
+        CDbConnection backup;
+        QCOMPARE(Vault::open(backup, DatedBackup::backupPath(QDate(2024, 3, 12)), kPassword), Vault::Outcome::Done);
 
         state.mainConnection.execute(QStringLiteral(
             "CREATE TRIGGER refuse BEFORE UPDATE OF password ON tb_User BEGIN SELECT RAISE(ABORT, 'no'); END"));
