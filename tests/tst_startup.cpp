@@ -13,6 +13,7 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "app/BackupRestore.h"
 #include "app/DatedBackup.h"
 #include "app/InstanceLock.h"
 #include "app/Startup.h"
@@ -26,6 +27,7 @@
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
 #include "storage/Transaction.h"
+#include "storage/Vault.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -178,6 +180,145 @@ private slots:
         QVERIFY(copy.OpenRecordset(rs, QStringLiteral("PRAGMA integrity_check")));
         QCOMPARE(FieldConversions::toText(rs.field(QStringLiteral("integrity_check"))), QStringLiteral("ok"));
         QCOMPARE(articleCount(made), 1);
+    }
+
+    void backupNowOnAnyDayAndRetentionKeepsTheNewest()
+    {
+        TempWorkDir work;
+        for (const int day : {2, 12, 22}) {
+            const QString path = DatedBackup::backupPath(QDate(2026, 2, day));
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+            setModified(path, at(2026, 2, day));
+        }
+        const QStringList others = {QStringLiteral("backup/tiv-自动备份-0302.bak.77.part"),
+                                    QStringLiteral("backup/tiv-恢复前-20250101-093000.bak")};
+        for (const QString& path : others) {
+            QVERIFY(QFile(path).open(QIODevice::WriteOnly));
+            setModified(path, at(2025, 1, 1));
+        }
+        // A clock behind the files' stamps: the copy just made still counts as the newest.
+        const FixedClock clock(at(2025, 11, 5));
+        QCOMPARE(DatedBackup::makeNow(clock, {}, 2), DatedBackup::Result::Made);
+        const QString made = DatedBackup::backupPath(QDate(2025, 11, 5));
+        QCOMPARE(articleCount(made), 0);
+        QStringList kept;
+        for (const DatedBackup::Entry& entry : DatedBackup::list())
+            kept << QFileInfo(entry.path).fileName() + (entry.beforeRestore ? QStringLiteral("*") : QString());
+        QCOMPARE(kept, (QStringList{QStringLiteral("tiv-自动备份-0222.bak"), QStringLiteral("tiv-自动备份-1105.bak"),
+                                    QStringLiteral("tiv-恢复前-20250101-093000.bak*")}));
+        for (const QString& path : others)
+            QVERIFY(QFile::exists(path));
+
+        // The start-up backup keeps as many.
+        QCOMPARE(DatedBackup::run(FixedClock(at(2026, 3, 12)), {}, 2), DatedBackup::Result::Made);
+        QVERIFY(QFile::exists(DatedBackup::backupPath(QDate(2026, 3, 12))));
+        QVERIFY(QFile::exists(DatedBackup::backupPath(QDate(2026, 2, 22))));
+        QVERIFY(!QFile::exists(made));
+    }
+
+    void restoreRefusesWhatCannotReplaceTheDatabase()
+    {
+        TempWorkDir work;
+        const FixedClock clock(at(2026, 5, 6));
+        QCOMPARE(DatedBackup::makeNow(clock, {}, 12), DatedBackup::Result::Made);
+        QVERIFY(QDir().rename(DatedBackup::backupPath(clock.now().date()), QStringLiteral("backup/no-account.bak")));
+        addArticles(1);
+        {
+            CDbConnection db;
+            QVERIFY(db.openFile(Schema::databasePath(), kPassword));
+            db.execute(QStringLiteral("INSERT INTO tb_User (loginTimes) VALUES (1)"));
+            db.execute(QStringLiteral("INSERT INTO tb_Article (mContent) VALUES (?)"), {QByteArray(20000, 'x')});
+        }
+        QCOMPARE(DatedBackup::makeNow(clock, {}, 12), DatedBackup::Result::Made);
+        const QByteArray good = fileBytes(DatedBackup::backupPath(clock.now().date()));
+        const auto write = [](const QString& path, const QByteArray& bytes) {
+            QFile file(path);
+            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(write(QStringLiteral("backup/truncated.bak"), good.left(good.size() / 2)));
+        QVERIFY(write(QStringLiteral("backup/garbage.bak"), QByteArray(8192, '\x5a')));
+        // A page of the body that only the engine's check reads.
+        QVERIFY(write(QStringLiteral("backup/body-broken.bak"),
+                      QByteArray(good).replace(good.size() - 5000, 100, QByteArray(100, 0))));
+        QVERIFY(write(QStringLiteral("backup/vault.bak"), good));
+        QCOMPARE(Vault::toVault(QStringLiteral("backup/vault.bak"), u"pw", VaultKey::Params{1024, 1, 1}),
+                 Vault::Outcome::Done);
+        QVERIFY(write(QStringLiteral("elsewhere.bak"), good));
+
+        const QByteArray before = fileBytes(Schema::databasePath());
+        const std::vector<std::pair<QString, BackupRestore::Outcome>> cases = {
+            {QStringLiteral("backup/truncated.bak"), BackupRestore::Outcome::Damaged},
+            {QStringLiteral("backup/garbage.bak"), BackupRestore::Outcome::Damaged},
+            {QStringLiteral("backup/body-broken.bak"), BackupRestore::Outcome::Damaged},
+            {QStringLiteral("backup/absent.bak"), BackupRestore::Outcome::Missing},
+            {QStringLiteral("backup/no-account.bak"), BackupRestore::Outcome::Foreign},
+            {QStringLiteral("backup/vault.bak"), BackupRestore::Outcome::OtherKey},
+        };
+        for (const auto& [path, outcome] : cases) {
+            const BackupRestore::Result result = BackupRestore::restore(path, {}, clock.now());
+            QCOMPARE(result.outcome, outcome);
+            QVERIFY(result.message.endsWith(QStringLiteral("当前数据没有任何改动。")));
+            QCOMPARE(fileBytes(Schema::databasePath()), before);
+            QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList{QStringLiteral("tiv.dat")});
+        }
+        QCOMPARE(BackupRestore::check(QStringLiteral("backup/vault.bak"), {}).outcome,
+                 BackupRestore::Outcome::OtherKey);
+        // A good backup, but the current data cannot be saved first.
+        QVERIFY(QDir(QStringLiteral("backup")).removeRecursively() && write(QStringLiteral("backup"), "a file"));
+        QCOMPARE(BackupRestore::restore(QStringLiteral("elsewhere.bak"), {}, clock.now()).outcome,
+                 BackupRestore::Outcome::NotSaved);
+        QCOMPARE(fileBytes(Schema::databasePath()), before);
+        QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList{QStringLiteral("tiv.dat")});
+    }
+
+    void restoreReplacesTheDatabaseAndKeepsTheOldOne()
+    {
+        TempWorkDir work;
+        SecretBytes vaultKey;
+        QCOMPARE(Vault::toVault(Schema::databasePath(), u"pw", VaultKey::Params{1024, 1, 1}, &vaultKey),
+                 Vault::Outcome::Done);
+        const DatabaseKey key(std::move(vaultKey));
+        const auto articles = [&](const QString& path) {
+            CDbConnection db;
+            Recordset rs;
+            return key.open(db, path) && db.OpenRecordset(rs, QStringLiteral("SELECT count(*) AS a FROM tb_Article"))
+                       ? FieldConversions::toInt(rs.field(QStringLiteral("a")))
+                       : -1;
+        };
+        {
+            CDbConnection db;
+            QVERIFY(key.open(db, Schema::databasePath()));
+            db.execute(QStringLiteral("INSERT INTO tb_User (loginTimes) VALUES (1)"));
+            db.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (1)"));
+        }
+        const FixedClock clock(at(2026, 5, 6));
+        QCOMPARE(DatedBackup::makeNow(clock, key, 12), DatedBackup::Result::Made);
+        const QString backup = DatedBackup::backupPath(clock.now().date());
+        QCOMPARE(Vault::detect(backup), Vault::Format::Vault);
+        {
+            CDbConnection db;
+            QVERIFY(key.open(db, Schema::databasePath()));
+            db.execute(QStringLiteral("INSERT INTO tb_Article (orderId) VALUES (2)"));
+        }
+        // What a crash left: a journal of no transaction, and a half-made copy of an earlier restore.
+        for (const QString& leftover : {QStringLiteral("data/tiv.dat-journal"), QStringLiteral("data/tiv.dat.restore")})
+            QVERIFY(QFile(leftover).open(QIODevice::WriteOnly));
+
+        const BackupRestore::Result result = BackupRestore::restore(backup, key, clock.now());
+        QCOMPARE(result.outcome, BackupRestore::Outcome::Done);
+        QCOMPARE(result.savedPath, QStringLiteral("./backup/tiv-恢复前-20260506-093000.bak"));
+        QVERIFY(result.message.contains(QStringLiteral("tiv-恢复前-20260506-093000.bak")));
+        QCOMPARE(articles(Schema::databasePath()), 1);
+        QCOMPARE(articles(result.savedPath), 2);
+        QCOMPARE(QDir(QStringLiteral("data")).entryList(QDir::Files), QStringList{QStringLiteral("tiv.dat")});
+        QCOMPARE(QFileInfo(Schema::databasePath()).permissions() & ~(QFile::ReadUser | QFile::WriteUser),
+                 QFile::ReadOwner | QFile::WriteOwner);
+        // Retention after the next backup leaves the saved copy alone; a second restore in the same second
+        // saves under a name of its own.
+        QCOMPARE(DatedBackup::makeNow(clock, key, 1), DatedBackup::Result::Made);
+        QCOMPARE(BackupRestore::restore(backup, key, clock.now()).savedPath,
+                 QStringLiteral("./backup/tiv-恢复前-20260506-093000-2.bak"));
+        QVERIFY(QFile::exists(result.savedPath));
     }
 
     void policyRowIsReadAndDecrypted()
@@ -365,6 +506,7 @@ private slots:
         QCOMPARE(DatedBackup::run(clock), DatedBackup::Result::Made);
         const QStringList others = {QStringLiteral("tiv-自动备份-0102.bak"),
                                     QStringLiteral("tiv-自动备份-0122.bak.4242.part"), QStringLiteral("notes.txt"),
+                                    QStringLiteral("tiv-恢复前-20260101-120000.bak"),
                                     QStringLiteral("tiv-自动备份-0102.bak.old")};
         for (const QString& name : others) {
             QFile file(QStringLiteral("backup/") + name);
