@@ -186,7 +186,7 @@ private slots:
                               "文件移至顶部", "文件上移一位", "文件下移一位", "文件移至底部"}));
         QCOMPARE(entries(menu("addMenu")->actions(), false), QStringList({"同级文件夹", "下级文件夹", "新建文档"}));
         QCOMPARE(entries(menu("toolsMenu")->actions(), false),
-                 QStringList({"资料修改...", "加密解密...", "-", "首选项(&O)..."}));
+                 QStringList({"资料修改...", "加密解密...", "-", "首选项(&O)...", "备份与恢复"}));
         const QStringList help = entries(menu("helpMenu")->actions(), true);
         QCOMPARE(help, QStringList({"action57667", "-", "action57664"}));
         QCOMPARE(action(frame, 57667)->text(), QStringLiteral("帮助主题(&H)        F1"));

@@ -5,9 +5,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
+#include "app/BackupDialog.h"
 #include "app/CEnDeCrypt.h"
 #include "crypto/TextCipher.h"
 #include "security/CParamDlg.h"
@@ -16,6 +19,7 @@
 #include "security/LoginPolicy.h"
 #include "security/SecuritySettings.h"
 #include "state/AccountText.h"
+#include "state/Preferences.h"
 #include "support/TestState.h"
 
 namespace {
@@ -138,6 +142,44 @@ private slots:
 
         child<QPushButton>(&dialog, "closeButton")->click();
         QVERIFY(!dialog.isVisible());
+    }
+
+    void backupDialogStoresTheNumberKeptAndHandsBackAConfirmedRestore()
+    {
+        TestState test;
+        logIn(test);
+        test.clock().set(QDateTime(QDate(2026, 5, 6), QTime(9, 30)));
+        QFile damaged(QStringLiteral("backup/tiv-自动备份-0102.bak"));
+        QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(4096, 'z')) == 4096 && damaged.flush());
+        QVERIFY(damaged.setFileTime(QDateTime(QDate(2026, 1, 2), QTime(8, 0)), QFileDevice::FileModificationTime));
+        damaged.close();
+        BackupDialog dialog(test.state(), test.prompter());
+        dialog.show();
+        auto* list = child<QTreeWidget>(&dialog, "backupList");
+        auto* restore = child<QPushButton>(&dialog, "restoreButton");
+        QVERIFY(!restore->isEnabled());
+
+        child<QSpinBox>(&dialog, "keepSpinBox")->setValue(3);
+        child<QPushButton>(&dialog, "backupNowButton")->click();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->currentItem()->text(1), QStringLiteral("tiv-自动备份-0506.bak"));
+        QCOMPARE(test.state().preferences.keepBackups, 3);
+        QCOMPARE(Preferences::read(test.db()).keepBackups, 3);
+
+        // A backup that does not open is refused before anything is asked.
+        list->setCurrentItem(list->topLevelItem(1));
+        restore->click();
+        QVERIFY(test.prompter().lastMessage().startsWith(QStringLiteral("此备份已损坏")));
+        QVERIFY(test.prompter().confirmations.isEmpty());
+
+        list->setCurrentItem(list->topLevelItem(0));
+        test.prompter().confirmAnswers = {false, true};
+        restore->click();
+        QVERIFY(dialog.isVisible() && dialog.chosenBackup().isEmpty());
+        restore->click();
+        QVERIFY(test.prompter().confirmations.last().contains(QStringLiteral("2026年5月6日 09:30")));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.chosenBackup(), QStringLiteral("./backup/tiv-自动备份-0506.bak"));
     }
 
     void profileDialogShowsTheAccountAndChangesIt()

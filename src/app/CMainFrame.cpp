@@ -26,6 +26,7 @@
 #include <array>
 
 #include "app/AboutDialog.h"
+#include "app/BackupDialog.h"
 #include "app/CEnDeCrypt.h"
 #include "app/ExportDialog.h"
 #include "app/HelpWindow.h"
@@ -289,6 +290,8 @@ void CMainFrame::createActions()
     QAction* settings =
         addCommand(Command::Settings, QStringLiteral("首选项(&O)..."), QStringLiteral("系统初始参数设置"));
     connect(settings, &QAction::triggered, this, &CMainFrame::openSettingsDialog);
+    connect(addCommand(Command::Backup, BackupDialog::kTitle, QStringLiteral("查看、制作和恢复数据库的备份")),
+            &QAction::triggered, this, &CMainFrame::openBackupDialog);
 
     using RecordExport::Scope;
     const std::array<std::tuple<Command, QString, QString, Scope>, 3> exports = {{
@@ -385,6 +388,7 @@ void CMainFrame::createMenus()
     tools->addAction(commandAction(Command::FileCipher));
     tools->addSeparator();
     tools->addAction(commandAction(Command::Settings));
+    tools->addAction(commandAction(Command::Backup));
 
     QMenu* help = newMenu(menuBar()->addMenu(QStringLiteral("帮助(&H)")), QStringLiteral("helpMenu"));
     help->addAction(commandAction(Command::HelpTopics));
@@ -727,4 +731,14 @@ void CMainFrame::openSettingsDialog()
 {
     CParamDlg dialog(m_state, m_prompter, this);
     dialog.exec();
+}
+
+void CMainFrame::openBackupDialog()
+{
+    // Changes on screen belong in a backup made now, and in the copy a restore saves first.
+    if (!m_tivView->offerToSaveAll())
+        return;
+    BackupDialog dialog(m_state, m_prompter, this);
+    if (dialog.exec() == QDialog::Accepted && !dialog.chosenBackup().isEmpty())
+        emit restoreRequested(dialog.chosenBackup());
 }

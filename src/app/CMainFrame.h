@@ -58,6 +58,7 @@ public:
         ExportModule = 6152,
         Print = 6153,
         PrintPreview = 6154,
+        Backup = 6155,
         About = 57664,
         Exit = 57665,
         HelpTopics = 57667,
@@ -87,6 +88,12 @@ public:
         QStringLiteral("欢迎使用") + SharedTexts::kProductCaption + QStringLiteral("。若要获取帮助，请按 F1");
     static inline const QString kExitQuestion = QStringLiteral("你选择了退出本程序。\r\n\r\n你确定要退出本程序吗？");
     static constexpr int kIndexWidth = 180;
+
+signals:
+    // The user chose a backup in "备份与恢复" and confirmed its restore. The receiver closes the session,
+    // restores (BackupRestore::restore) and logs in again; a receiver that deletes this window connects
+    // queued.
+    void restoreRequested(const QString& backup);
 
 public slots:
     // Writes the message pane of the status bar, where the panes report their outcomes.
@@ -128,6 +135,7 @@ private:
     void openProfileDialog();
     void openFileCipherDialog();
     void openSettingsDialog();
+    void openBackupDialog();
 
     AppState& m_state;
     Prompter& m_prompter;
