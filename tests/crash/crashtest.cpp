@@ -16,10 +16,16 @@
 // passwords), passes the check and holds exactly the data it held at first; nothing but a leftover new file
 // lies beside it.
 //
+// The restore scenario kills a child that restores one of two backups over the database, over and over. After
+// each kill data/tiv.dat passes the check and holds exactly what one of the backups holds; nothing but a
+// leftover copy of a backup lies beside it.
+//
 //   tiv-crashtest DIR KILLS [SEED]             makes DIR afresh, runs KILLS kills and prints what it saw
 //   tiv-crashtest --vault DIR KILLS [SEED]     the same with the vault scenario
+//   tiv-crashtest --restore DIR KILLS [SEED]   the same with the restore scenario
 //   tiv-crashtest --child DIR SEED             the processes that are killed (started by the ones above)
 //   tiv-crashtest --vault-child DIR SEED
+//   tiv-crashtest --restore-child DIR SEED
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -44,6 +50,7 @@
 #include <QFile>
 #include <QSet>
 
+#include "app/BackupRestore.h"
 #include "app/Startup.h"
 #include "records/RecordStore.h"
 #include "security/AccountRow.h"
@@ -731,7 +738,27 @@ int runDriver(const QString& dir, int kills, quint64 seed)
     return 0;
 }
 
-// -- the vault scenario ----------------------------------------------------------------------------------------
+// -- the vault and restore scenarios ---------------------------------------------------------------------------
+
+// Starts this program in the child's role and kills it within a second.
+void startAndKill(const QString& dir, const char* role, std::mt19937_64& random)
+{
+    const QByteArray childSeed = QByteArray::number(random());
+    const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
+    const QByteArray nativeDir = QFile::encodeName(dir);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const char* argv[] = {program.constData(), role, nativeDir.constData(), childSeed.constData(), nullptr};
+        ::execv(program.constData(), const_cast<char* const*>(argv));
+        ::_exit(127);
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 1000000));
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL)
+        die(QStringLiteral("the %1 child ended by itself (status %2) before the kill").arg(role).arg(status));
+}
 
 const QString kVaultPasswords[] = {QStringLiteral("甲密码🔑"), QStringLiteral("乙 password ℵ")};
 // Small, so that most of a conversion's time is the copy a kill should interrupt.
@@ -801,22 +828,7 @@ int runVaultDriver(const QString& dir, int kills, quint64 seed)
     const auto started = std::chrono::steady_clock::now();
     int asPlain = 0, asVault = 0, leftovers = 0;
     for (int kill = 0; kill < kills; ++kill) {
-        const QByteArray childSeed = QByteArray::number(random());
-        const QByteArray program = QFile::encodeName(QCoreApplication::applicationFilePath());
-        const QByteArray nativeDir = QFile::encodeName(dir);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            const char* argv[] = {program.constData(), "--vault-child", nativeDir.constData(), childSeed.constData(),
-                                  nullptr};
-            ::execv(program.constData(), const_cast<char* const*>(argv));
-            ::_exit(127);
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(random() % 1000000));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        if (!WIFSIGNALED(status) || WTERMSIG(status) != SIGKILL)
-            die(QStringLiteral("the vault child ended by itself (status %1) before the kill").arg(status));
+        startAndKill(dir, "--vault-child", random);
 
         QDir::setCurrent(dir + QStringLiteral("/work"));
         QStringList files = QDir(QStringLiteral("data")).entryList(QDir::Files | QDir::Hidden);
@@ -845,6 +857,83 @@ int runVaultDriver(const QString& dir, int kills, quint64 seed)
     return 0;
 }
 
+const QString kRestoreBackups[] = {QStringLiteral("backup/a.bak"), QStringLiteral("backup/b.bak")};
+
+int runRestoreChild(const QString& dir, quint64 seed)
+{
+    if (!QDir::setCurrent(dir + QStringLiteral("/work")))
+        die(QStringLiteral("no working directory"));
+    QFile done(dir + QStringLiteral("/restores"));
+    if (!done.open(QIODevice::Append))
+        die(QStringLiteral("cannot open the count of restores"));
+    std::mt19937_64 random(seed);
+    const SystemClock clock;
+    for (;;) {
+        const BackupRestore::Result result = BackupRestore::restore(kRestoreBackups[random() % 2], {}, clock.now());
+        if (result.outcome != BackupRestore::Outcome::Done)
+            die(QStringLiteral("a restore failed: ") + result.message);
+        QFile::remove(result.savedPath); // the disk would fill up
+        done.write("+");
+        done.flush();
+    }
+}
+
+int runRestoreDriver(const QString& dir, int kills, quint64 seed)
+{
+    setUp(dir);
+    QDir::setCurrent(dir + QStringLiteral("/work"));
+    QDir().mkdir(QStringLiteral("backup"));
+    std::array<QByteArray, 2> expected;
+    {
+        // Two backups that differ, large enough that a restore takes a while.
+        CDbConnection connection;
+        if (!connection.OpenConnection(Schema::kConnectionString))
+            die(QStringLiteral("the new database does not open"));
+        for (int b = 0; b < 2; ++b) {
+            Transaction transaction(connection);
+            for (int i = 0; i < 200; ++i) {
+                connection.execute(
+                    QStringLiteral("INSERT INTO tb_Article (userId, mContent, orderId) VALUES ('{U}', ?, ?)"),
+                    {QByteArray(4096, static_cast<char>('a' + b)), i});
+            }
+            transaction.commit();
+            expected[b] = databaseDigest(connection);
+            if (!DatabaseKey().copy(connection, kRestoreBackups[b]))
+                die(QStringLiteral("cannot make the backups"));
+        }
+    }
+    QDir::setCurrent(dir);
+    std::mt19937_64 random(seed);
+    const auto started = std::chrono::steady_clock::now();
+    std::array<int, 2> found{};
+    int leftovers = 0;
+    for (int kill = 0; kill < kills; ++kill) {
+        startAndKill(dir, "--restore-child", random);
+        QDir::setCurrent(dir + QStringLiteral("/work"));
+        QStringList files = QDir(QStringLiteral("data")).entryList(QDir::Files | QDir::Hidden);
+        files.removeOne(QStringLiteral("tiv.dat"));
+        leftovers += files.removeAll(QStringLiteral("tiv.dat.restore"));
+        if (!files.isEmpty())
+            die(QStringLiteral("after kill %1 data/ holds %2 beside the database").arg(kill).arg(files.join(u", ")));
+        CDbConnection connection;
+        if (!connection.OpenConnection(Schema::kConnectionString))
+            die(QStringLiteral("after kill %1 the database does not open").arg(kill));
+        if (const QStringList problems = integrityProblems(connection); !problems.isEmpty())
+            die(QStringLiteral("integrity check: ") + problems.join(u"; "));
+        const QByteArray digest = databaseDigest(connection);
+        if (digest != expected[0] && digest != expected[1])
+            die(QStringLiteral("after kill %1 the database holds neither backup").arg(kill));
+        ++found[digest == expected[0] ? 0 : 1];
+        QDir::setCurrent(dir);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    std::printf("restore: %d kills in %.0f s, %lld restores ended; found %d of one backup, %d of the other, %d "
+                "leftover copies\n",
+                kills, seconds, QFileInfo(dir + QStringLiteral("/restores")).size(), found[0], found[1], leftovers);
+    std::printf("every check passed: one database that opens, integrity, one backup's data\n");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -856,12 +945,17 @@ int main(int argc, char* argv[])
         return runChild(args[2], args[3].toULongLong());
     if (args.size() == 4 && args[1] == QLatin1String("--vault-child"))
         return runVaultChild(args[2], args[3].toULongLong());
+    if (args.size() == 4 && args[1] == QLatin1String("--restore-child"))
+        return runRestoreChild(args[2], args[3].toULongLong());
     if ((args.size() == 4 || args.size() == 5) && args[1] == QLatin1String("--vault"))
         return runVaultDriver(QDir(args[2]).absolutePath(), args[3].toInt(),
                               args.size() == 5 ? args[4].toULongLong() : std::random_device()());
+    if ((args.size() == 4 || args.size() == 5) && args[1] == QLatin1String("--restore"))
+        return runRestoreDriver(QDir(args[2]).absolutePath(), args[3].toInt(),
+                                args.size() == 5 ? args[4].toULongLong() : std::random_device()());
     if (args.size() == 3 || args.size() == 4)
         return runDriver(QDir(args[1]).absolutePath(), args[2].toInt(),
                          args.size() == 4 ? args[3].toULongLong() : std::random_device()());
-    std::fprintf(stderr, "usage: tiv-crashtest [--vault] DIR KILLS [SEED]\n");
+    std::fprintf(stderr, "usage: tiv-crashtest [--vault|--restore] DIR KILLS [SEED]\n");
     return 2;
 }
