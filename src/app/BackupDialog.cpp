@@ -163,7 +163,7 @@ void BackupDialog::restoreSelected()
     }
     const QString made = item->data(1, Qt::UserRole).toDateTime().toString(QStringLiteral("yyyy年M月d日 HH:mm"));
     if (!m_prompter.confirm(QStringLiteral("确定要用 %1 的备份（%2）恢复数据吗？\r\n\r\n恢复前，当前数据会先保存到 "
-                                           "backup 文件夹中。恢复后需要重新登录。")
+                                           "backup 文件夹中。恢复后需要重新登录，用户名和密码是做此备份时的。")
                                 .arg(made, item->text(1)),
                             QStringLiteral("恢复"), QStringLiteral("取消")))
         return;
