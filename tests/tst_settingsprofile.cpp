@@ -3,6 +3,7 @@
 // was saved.
 #include <QtTest>
 
+#include "app/BackupRestore.h"
 #include "app/DatedBackup.h"
 #include "app/InstanceLock.h"
 #include "app/Startup.h"
@@ -412,6 +413,8 @@ private slots:
         const QList<FieldValue> account = run->stored("tb_User", kAccountColumns);
         const QString path = Schema::databasePath();
 
+        const QString plainBackup = DatedBackup::backupPath(QDate(2024, 3, 2));
+        QVERIFY(QFile::copy(path, plainBackup));
         QCOMPARE(VaultMode::turnOn(state, QStringLiteral("pass12345")).message, VaultMode::kWrongPasswordText);
         QCOMPARE(Vault::detect(path), Vault::Format::Plain);
         const int generation = state.databaseGeneration;
@@ -431,6 +434,10 @@ private slots:
                  DatedBackup::Result::Made);
         CDbConnection backup;
         QCOMPARE(Vault::open(backup, DatedBackup::backupPath(QDate(2024, 3, 12)), kPassword), Vault::Outcome::Done);
+        // A backup made before is converted with the database's key, so that a restore takes it.
+        QCOMPARE(VaultMode::plainBackups(), QStringList{plainBackup});
+        QCOMPARE(VaultMode::convertBackups({plainBackup}, state.databaseKey), 1);
+        QCOMPARE(BackupRestore::check(plainBackup, state.databaseKey).outcome, BackupRestore::Outcome::Done);
 
         state.mainConnection.execute(QStringLiteral(
             "CREATE TRIGGER refuse BEFORE UPDATE OF password ON tb_User BEGIN SELECT RAISE(ABORT, 'no'); END"));

@@ -1,8 +1,13 @@
 #include "app/CTivApp.h"
 
+#include <QApplication>
+
+#include "app/BackupDialog.h"
+#include "app/BackupRestore.h"
 #include "app/CMainFrame.h"
 #include "security/CLogin.h"
 #include "state/SystemKey.h"
+#include "storage/Clock.h"
 #include "state/WindowStateFile.h"
 
 CTivApp::CTivApp(const Clock& clock, RandomLetters& letters, Prompter* prompter, QObject* parent)
@@ -16,6 +21,11 @@ CTivApp::~CTivApp()
 }
 
 bool CTivApp::InitInstance(Startup::EarlyOpen early)
+{
+    return startSession(std::move(early));
+}
+
+bool CTivApp::startSession(Startup::EarlyOpen early)
 {
     {
         // Built while the early open derives the database key: the first look at the fonts takes
@@ -43,7 +53,7 @@ bool CTivApp::InitInstance(Startup::EarlyOpen early)
                 m_startRefused = true;
                 return false;
             }
-            m_backup = DatedBackup::start(m_state.clock, m_state.databaseKey.clone());
+            m_backup = DatedBackup::start(m_state.clock, m_state.databaseKey.clone(), m_state.preferences.keepBackups);
         }
         m_widgetPrompter.setParent(&login);
         const int result = login.run();
@@ -53,13 +63,37 @@ bool CTivApp::InitInstance(Startup::EarlyOpen early)
         if (result != QDialog::Accepted)
             return false;
         if (vault)
-            m_backup = DatedBackup::start(m_state.clock, m_state.databaseKey.clone());
+            m_backup = DatedBackup::start(m_state.clock, m_state.databaseKey.clone(), m_state.preferences.keepBackups);
     }
     m_frame = std::make_unique<CMainFrame>(m_state, m_prompter);
+    // Queued: the restore takes the window down, and the signal comes from inside it.
+    connect(m_frame.get(), &CMainFrame::restoreRequested, this, &CTivApp::restoreBackup, Qt::QueuedConnection);
     m_widgetPrompter.setParent(m_frame.get());
     m_frame->show();
     m_frame->repaint();
     return true;
+}
+
+void CTivApp::restoreBackup(const QString& backup)
+{
+    // The session ends as it does at exit, but the program goes on: the restored database starts a new
+    // one at the login, with the name and password it holds.
+    const bool quitOnClose = QApplication::quitOnLastWindowClosed();
+    QApplication::setQuitOnLastWindowClosed(false);
+    m_widgetPrompter.setParent(nullptr);
+    m_frame.reset();
+    if (m_backup.valid())
+        m_backup.wait();
+    m_state.closeConnections();
+    const BackupRestore::Result result =
+        BackupRestore::restore(backup, m_state.databaseKey, m_state.clock.now());
+    m_prompter.showMessage(result.message, BackupDialog::kTitle);
+    m_lock.release();
+    m_state.resetSession();
+    const bool started = startSession();
+    QApplication::setQuitOnLastWindowClosed(quitOnClose);
+    if (!started)
+        QApplication::exit(m_startRefused ? 1 : 0);
 }
 
 int CTivApp::ExitInstance()

@@ -40,6 +40,11 @@ public:
     CMainFrame* mainFrame() const { return m_frame.get(); }
 
 private:
+    // The login up to the main window; InitInstance's, and again after a restore.
+    bool startSession(Startup::EarlyOpen early = {});
+    // Ends the session, puts the backup in the database's place and starts a new session at the login.
+    void restoreBackup(const QString& backup);
+
     AppState m_state;
     InstanceLock m_lock;
     WidgetPrompter m_widgetPrompter;

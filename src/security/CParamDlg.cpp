@@ -193,7 +193,7 @@ void CParamDlg::switchVault(bool on)
     ask.addButton(QStringLiteral("保留"), QMessageBox::RejectRole);
     ask.exec();
     if (ask.clickedButton() == convert) {
-        const int converted = VaultMode::convertBackups(plain, password, [this](const VaultMode::Work& work) {
+        const int converted = VaultMode::convertBackups(plain, m_state.databaseKey, [this](const VaultMode::Work& work) {
             return static_cast<Vault::Outcome>(
                 BusyWork::run(this, QStringLiteral("正在转换备份…"), [&] { return static_cast<int>(work()); }));
         });

@@ -57,14 +57,14 @@ QStringList plainBackups()
     return paths;
 }
 
-int convertBackups(const QStringList& paths, const QString& typedPassword, const Runner& run,
-                   const VaultKey::Params& params)
+int convertBackups(const QStringList& paths, const DatabaseKey& key, const Runner& run)
 {
-    const QString password = AccountText::StripUnsafe(typedPassword);
     int converted = 0;
+    if (!key.isVault())
+        return converted;
     run([&] {
         for (const QString& path : paths) {
-            if (Vault::toVault(path, password, params) == Vault::Outcome::Done)
+            if (Vault::toVaultWithKey(path, key.vaultKey()) == Vault::Outcome::Done)
                 ++converted;
         }
         return Vault::Outcome::Done;

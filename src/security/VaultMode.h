@@ -5,6 +5,7 @@
 
 #include <functional>
 
+#include "storage/DatabaseKey.h"
 #include "storage/Vault.h"
 #include "storage/VaultKey.h"
 
@@ -60,8 +61,8 @@ Outcome turnOff(AppState& state, const QString& typedPassword, const Runner& run
 
 // The dated backups in ./backup that are not vaults.
 QStringList plainBackups();
-// Converts each into a vault of the password; gives how many were converted.
-int convertBackups(const QStringList& paths, const QString& typedPassword, const Runner& run = runDirectly,
-                   const VaultKey::Params& params = VaultKey::defaultParams());
+// Converts each into a vault keyed like the database (so it opens with the password, and a restore
+// takes it); gives how many were converted.
+int convertBackups(const QStringList& paths, const DatabaseKey& key, const Runner& run = runDirectly);
 
 } // namespace VaultMode

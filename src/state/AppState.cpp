@@ -1,5 +1,6 @@
 #include "state/AppState.h"
 
+#include "state/AccountText.h"
 #include "storage/Schema.h"
 
 void AppState::closeConnections()
@@ -16,4 +17,17 @@ bool AppState::reopenConnections()
     for (CDbConnection& connection : moduleConnections)
         opened = opened && connection.ShareConnection(mainConnection);
     return opened;
+}
+
+void AppState::resetSession()
+{
+    AccountText::wipe(user.password);
+    AccountText::wipe(user.dataKey);
+    user = UserRecord();
+    settings = SettingsRecord();
+    preferences = Preferences::Values();
+    databaseKey = DatabaseKey();
+    currentModule = ModuleKind::None;
+    selections = {};
+    dataDestroyed = false;
 }

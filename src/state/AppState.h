@@ -55,5 +55,8 @@ struct AppState {
     // The main and module connections, closed for a conversion and opened again with databaseKey after it.
     void closeConnections();
     bool reopenConnections();
+    // What a session learnt (the account, the policy, the key, the selections) forgotten, for a new
+    // session on another database file; the keys are wiped.
+    void resetSession();
     ModuleSelection& selection(ModuleKind module) { return selections[moduleIndex(module)]; }
 };

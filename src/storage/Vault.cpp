@@ -350,9 +350,11 @@ Outcome open(CDbConnection& connection, const QString& path, QStringView passwor
     return outcome;
 }
 
-Outcome toVault(const QString& path, QStringView password, const VaultKey::Params& params, SecretBytes* key)
+namespace {
+
+// Opens the plain-format file at path for a conversion into a vault.
+Outcome openPlainSource(CDbConnection& source, const QString& path)
 {
-    CDbConnection source;
     if (!QFileInfo(path).isFile())
         return Outcome::NoDatabase;
     if (!source.openFileWithKey(path, plainKey())) {
@@ -360,6 +362,16 @@ Outcome toVault(const QString& path, QStringView password, const VaultKey::Param
             return Outcome::AlreadyAVault;
         return fromCause(source.lastFailure(), Outcome::Damaged);
     }
+    return Outcome::Done;
+}
+
+} // namespace
+
+Outcome toVault(const QString& path, QStringView password, const VaultKey::Params& params, SecretBytes* key)
+{
+    CDbConnection source;
+    if (const Outcome opened = openPlainSource(source, path); opened != Outcome::Done)
+        return opened;
     SecretBytes literal;
     if (const Outcome made = newKey(password, params, literal); made != Outcome::Done)
         return made;
@@ -367,6 +379,14 @@ Outcome toVault(const QString& path, QStringView password, const VaultKey::Param
     if (outcome == Outcome::Done && key)
         *key = std::move(literal);
     return outcome;
+}
+
+Outcome toVaultWithKey(const QString& path, const SecretBytes& key)
+{
+    CDbConnection source;
+    if (const Outcome opened = openPlainSource(source, path); opened != Outcome::Done)
+        return opened;
+    return transcribe(source, path, key.view());
 }
 
 Outcome toPlain(const QString& path, QStringView password)

@@ -57,6 +57,9 @@ Outcome openWithKey(CDbConnection& connection, const QString& path, const Secret
 // Converts the plain-format database at the path into a vault of the password.
 Outcome toVault(const QString& path, QStringView password, const VaultKey::Params& params = VaultKey::defaultParams(),
                 SecretBytes* key = nullptr);
+// The same with the key a vault was opened with: the new vault opens with that key as well as with its
+// password (a backup converted so is restored with the database's key).
+Outcome toVaultWithKey(const QString& path, const SecretBytes& key);
 // Converts the vault back to the plain format, keyed with the built-in database password.
 Outcome toPlain(const QString& path, QStringView password);
 // A change written into the new file of a conversion before it takes the database's place, on a
