@@ -62,6 +62,8 @@ BackupDialog::BackupDialog(AppState& state, Prompter& prompter, QWidget* parent)
     m_list->setMinimumSize(du.x(300), du.y(120));
     m_list->header()->setStretchLastSection(false);
     m_list->header()->setSectionResizeMode(1, QHeaderView::Stretch);
+    m_list->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_list->header()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
 
     QPushButton* backupNowButton = newButton(QStringLiteral("立即备份"), QStringLiteral("backupNowButton"), this);
     m_restoreButton = newButton(QStringLiteral("恢复…"), QStringLiteral("restoreButton"), this);
