@@ -11,6 +11,7 @@
 #include "app/DatedBackup.h"
 #include "storage/CDbConnection.h"
 #include "storage/DbError.h"
+#include "storage/FileSync.h"
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/Schema.h"
@@ -47,16 +48,6 @@ QString refusalText(Outcome outcome)
 Result refused(Outcome outcome)
 {
     return {outcome, refusalText(outcome), {}};
-}
-
-bool syncPath(const QString& path, int flags)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
 }
 
 bool renamed(const QString& from, const QString& to)
@@ -195,7 +186,7 @@ Result restore(const QString& backup, const DatabaseKey& key, const QDateTime& n
         return refused(Outcome::NotReplaced);
     }
     // The rename is the change; syncing the folder makes it survive a power cut as well as a crash.
-    syncPath(QFileInfo(database).absolutePath(), O_RDONLY | O_DIRECTORY);
+    FileSync::syncFolderOf(database);
     QString message =
         QStringLiteral("已用 %1 的备份恢复数据。").arg(made.toString(QStringLiteral("yyyy年M月d日 HH:mm")));
     if (!saved.isEmpty())

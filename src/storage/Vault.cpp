@@ -14,6 +14,7 @@
 
 #include "storage/CDbConnection.h"
 #include "storage/DbError.h"
+#include "storage/FileSync.h"
 #include "storage/Schema.h"
 
 namespace Vault {
@@ -90,16 +91,6 @@ Outcome plainOutcome(const QString& path)
     if (plain.openFileWithKey(path, plainKey()))
         return Outcome::NotAVault;
     return fromCause(plain.lastFailure(), Outcome::Damaged);
-}
-
-bool fsyncPath(const QString& path, int flags)
-{
-    const int fd = ::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
 }
 
 int exec(sqlite3* db, const char* sql)
@@ -237,7 +228,7 @@ Outcome transcribe(CDbConnection& source, const QString& path, QByteArrayView ke
     if (done)
         outcome = verify(db, target, key);
     source.CloseConnection();
-    if (outcome == Outcome::Done && !fsyncPath(target, O_RDONLY))
+    if (outcome == Outcome::Done && !FileSync::syncFile(target))
         outcome = fromErrno(errno);
     if (outcome == Outcome::Done &&
         std::rename(QFile::encodeName(target).constData(), QFile::encodeName(path).constData()) != 0)
@@ -247,7 +238,7 @@ Outcome transcribe(CDbConnection& source, const QString& path, QByteArrayView ke
         return outcome;
     }
     // The rename is the change; syncing the folder makes it survive a power cut as well as a crash.
-    fsyncPath(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
+    FileSync::syncFolderOf(path);
     return Outcome::Done;
 }
 
