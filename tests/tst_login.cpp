@@ -422,9 +422,11 @@ private slots:
         Session run;
         run.firstRun();
         run.store(QStringLiteral("tb_Setting"), QStringLiteral("sdRank"), mode + QStringLiteral("2") + run.seal());
-        const QStringList tables = {"tb_User", "tb_Setting", "tb_Article", "tb_Dairy", "tb_Pwd", "tb_Task"};
-        for (const QString& table : tables.mid(2))
+        const QStringList tables = {"tb_User", "tb_Setting", "tb_Article",    "tb_Dairy",
+                                    "tb_Pwd",  "tb_Task",    "tb_ArticleText"};
+        for (const QString& table : tables.mid(2, 4))
             run.state.mainConnection.execute(QStringLiteral("INSERT INTO %1 (userId) VALUES ('x')").arg(table));
+        run.state.mainConnection.execute(QStringLiteral("INSERT INTO tb_ArticleText (id) VALUES (1)"));
         // Two stored failures are within the limit of 2: the third attempt still checks the password.
         for (int i = 1; i <= 3; ++i)
             QCOMPARE(run.attempt(kName, kWrong).message, LoginPolicy::wrongPasswordText(i));

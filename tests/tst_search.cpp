@@ -5,12 +5,15 @@
 
 #include "app/RecordSearch.h"
 #include "crypto/TextCipher.h"
+#include "records/RecordStore.h"
 #include "records/RtfPlainText.h"
 #include "records/SearchFolding.h"
 #include "storage/CDbConnection.h"
 #include "storage/Schema.h"
+#include "storage/Statement.h"
 #include "storage/Transaction.h"
 #include "support/TestState.h"
+#include "tree/TreeCommands.h"
 
 namespace {
 
@@ -119,16 +122,18 @@ Hits searchAll(RecordSearch& search, const SearchQuery& q)
 {
     Hits hits;
     Finishes finished(search);
-    const auto connection =
-        QObject::connect(&search, &RecordSearch::hitsFound, [&](quint64, const QList<SearchHit>& found) {
+    // Received on this thread too, ahead of the end that follows them: two workers never fill the map at once.
+    QObject receiver;
+    QObject::connect(
+        &search, &RecordSearch::hitsFound, &receiver,
+        [&](quint64, const QList<SearchHit>& found) {
             for (const SearchHit& hit : found)
                 hits[{hit.module, hit.id}] = hit;
-        });
+        },
+        Qt::QueuedConnection);
     const quint64 generation = search.start(q);
     // The limit only catches a search that never ends: the sanitizers and a busy machine slow it many times.
     const bool ended = finished.wait(120000);
-    QCoreApplication::processEvents(); // the last batch, queued before the end
-    QObject::disconnect(connection);
     [&] {
         QVERIFY(ended);
         QCOMPARE(finished.last().first, generation);
@@ -147,6 +152,7 @@ private slots:
     void bodyTextWithoutMarkup();
     void searchesEveryFieldOfTheUser();
     void cancelledMidway();
+    void bodyTextCopies();
 };
 
 void SearchTest::matching_data()
@@ -277,6 +283,82 @@ void SearchTest::cancelledMidway()
     QCOMPARE(hits.size(), std::size_t(RecordSearch::kMaxHits));
     QCOMPARE(finished.count(), std::size_t(1));
     QCOMPARE(finished.last().second, false); // stopped at the limit, not complete
+}
+
+void SearchTest::bodyTextCopies()
+{
+    TestState test(kUser, kDataKey);
+    AppState& state = test.state();
+    CDbConnection& db = test.db();
+    RecordStore store(state, test.prompter());
+    const int folder = insert(db, {.path = kFolderPath, .caption = QStringLiteral("游记")});
+    const int record = insert(db, {.caption = QStringLiteral("杭州")});
+    const int other = insert(db, {.caption = QStringLiteral("苏州")});
+    const auto save = [&](int id, const QString& body, const RecordProtection::Controls& protection = {}) {
+        state.selection(ModuleKind::File).currentRecordId = id;
+        RecordValues values;
+        values.caption = QStringLiteral("标题");
+        QVERIFY(store.save(ModuleKind::File, values, protection, rtfOf(body)).saved);
+    };
+    RecordSearch search(state.mainConnection.filePath(), DatabaseKey());
+    const auto found = [&](const QString& text) {
+        return searchAll(search, query(text)).contains({ModuleKind::File, record});
+    };
+    const auto copies = [&] {
+        Statement count(db.handle(), QStringLiteral("SELECT count(*) FROM tb_ArticleText"));
+        count.step();
+        return count.value(0).integer();
+    };
+    const auto setBody = [&](const QString& body) {
+        db.execute(QStringLiteral("UPDATE tb_Article SET mContent=? WHERE id=?"),
+                   {TextCipher::EncryptBytes(kDataKey, rtfOf(body)), record});
+    };
+
+    // The clock stands still: both saves write the same updateTime.
+    save(record, QStringLiteral("西湖的柳树"));
+    save(record, QStringLiteral("断桥残雪"));
+    save(other, QStringLiteral("寒山寺"));
+    QVERIFY(found(QStringLiteral("断桥残雪")));
+    QVERIFY(!found(QStringLiteral("西湖")));
+    // The copy is what the search reads while it belongs to the body.
+    db.execute(QStringLiteral("UPDATE tb_Article SET mContent=zeroblob(length(mContent)) WHERE id=?"), {record});
+    QVERIFY(found(QStringLiteral("断桥残雪")));
+
+    // Bodies changed behind the store's back: of another length, or of the same length with another updateTime.
+    setBody(QStringLiteral("三潭印月和雷峰塔"));
+    QVERIFY(found(QStringLiteral("雷峰塔")));
+    QVERIFY(!found(QStringLiteral("断桥残雪")));
+    save(record, QStringLiteral("断桥残雪"));
+    setBody(QStringLiteral("平湖秋月"));
+    db.execute(QStringLiteral("UPDATE tb_Article SET updateTime='2027-01-01 00:00:00' WHERE id=?"), {record});
+    QVERIFY(found(QStringLiteral("平湖秋月")));
+    QVERIFY(!found(QStringLiteral("断桥残雪")));
+
+    // Without its copy, or without the table, a body is read as its RTF.
+    save(record, QStringLiteral("断桥残雪"));
+    db.execute(QStringLiteral("DELETE FROM tb_ArticleText WHERE id=?"), {record});
+    QVERIFY(found(QStringLiteral("断桥残雪")));
+
+    // A body under a custom key keeps no copy the data key would open.
+    save(record, QStringLiteral("断桥残雪"));
+    save(record, QStringLiteral("断桥残雪"), {false, true, QStringLiteral("own"), false});
+    QCOMPARE(copies(), 1);
+
+    // Deleting a record, or the folder it is in, deletes its copy.
+    TreeCommands commands(state, test.prompter());
+    state.currentModule = ModuleKind::File;
+    state.selection(ModuleKind::File).currentRecordId = other;
+    QVERIFY(commands.DeleteSelected().deleted);
+    QCOMPARE(copies(), 0);
+    save(record, QStringLiteral("断桥残雪"));
+    state.selection(ModuleKind::File).currentRecordId = folder;
+    test.prompter().confirmAnswers = {true};
+    QVERIFY(commands.DeleteSelected().deleted);
+    QCOMPARE(copies(), 0);
+
+    db.execute(QStringLiteral("DROP TABLE tb_ArticleText"));
+    const int kept = insert(db, {.body = QStringLiteral("断桥残雪")});
+    QVERIFY(searchAll(search, query(QStringLiteral("断桥残雪"))).contains({ModuleKind::File, kept}));
 }
 
 QTEST_GUILESS_MAIN(SearchTest)

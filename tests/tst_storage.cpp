@@ -377,7 +377,7 @@ private slots:
             QCOMPARE(QFile::permissions(QString::fromLatin1(folder)) & 0x0077, QFileDevice::Permissions());
     }
 
-    void indexesAreAddedToAnOlderDatabase()
+    void indexesAndTablesAreAddedToAnOlderDatabase()
     {
         TempWorkDir work(false);
         QVERIFY(QFile::copy(QStringLiteral(TIV_TEST_DATA "/landed-account.dat"), QStringLiteral("data/tiv.dat")));
@@ -391,6 +391,11 @@ private slots:
         Schema::EnsureIndexes(db);
         Schema::EnsureIndexes(db); // a second start finds them there
         QCOMPARE(indexes(), 6);
+        QVERIFY(!Schema::hasTable(db, QStringLiteral("tb_ArticleText")));
+        Schema::EnsureBodyTextTables(db);
+        Schema::EnsureBodyTextTables(db);
+        QVERIFY(Schema::hasTable(db, QStringLiteral("tb_ArticleText")) &&
+                Schema::hasTable(db, QStringLiteral("tb_DairyText")));
         const auto plan = [&](const char* statement) {
             Recordset rows;
             db.OpenRecordset(rows, QStringLiteral("EXPLAIN QUERY PLAN ") + QString::fromLatin1(statement));

@@ -142,6 +142,23 @@ private slots:
         QCOMPARE(DecryptText("k", EncryptText("k", typed)), typed);
     }
 
+    // Stored bytes read as the converter reads them, whatever pair they hold: assigned or not, well formed or not
+    // (but for the four-byte sequences, which a digit after a lead byte begins).
+    void storedBytesReadAsTheConverterReadsThem()
+    {
+        QStringDecoder gbk("GBK", QStringConverter::Flag::Stateless);
+        for (int lead = 0x80; lead <= 0xFF; ++lead) {
+            for (int trail = 0x01; trail <= 0xFF; ++trail) {
+                if (trail >= '0' && trail <= '9')
+                    continue;
+                const char bytes[] = {'a', static_cast<char>(lead), static_cast<char>(trail), 'b'};
+                if (CodePage936::toText(QByteArrayView(bytes, 4)) != gbk.decode(QByteArrayView(bytes, 4)))
+                    QFAIL(qPrintable(QStringLiteral("%1 %2").arg(lead, 0, 16).arg(trail, 0, 16)));
+            }
+        }
+        QCOMPARE(CodePage936::toText("a\xd6"), gbk.decode(QByteArrayView("a\xd6")));
+    }
+
     void unpairedSurrogateIsFound()
     {
         QCOMPARE(CodePage936::firstUnencodable(u"ok 😀"_s), std::nullopt);

@@ -13,6 +13,7 @@
 #include "records/SearchFolding.h"
 #include "storage/CDbConnection.h"
 #include "storage/DbError.h"
+#include "storage/Schema.h"
 #include "storage/Statement.h"
 #include "tree/FolderPath.h"
 
@@ -74,6 +75,7 @@ struct RecordSearch::Job {
     const SearchFolding::Matcher matcher;
     std::once_flag planned;
     std::vector<Chunk> chunks;
+    std::map<ModuleKind, QString> bodyTexts; // the modules whose bodies have plain-text copies, and their table
     std::atomic<std::size_t> nextChunk{0};
     std::atomic<int> hits{0};
     std::atomic<int> running{kThreads};
@@ -211,6 +213,9 @@ void RecordSearch::work(Job& job, SearchWorker& worker)
     try {
         std::call_once(job.planned, [&] {
             for (ModuleKind module : query.modules) {
+                const QString bodyTexts = Schema::bodyTextTable(moduleTable(module));
+                if (!bodyTexts.isEmpty() && Schema::hasTable(worker.connection, bodyTexts))
+                    job.bodyTexts[module] = bodyTexts;
                 Statement range(worker.connection.handle(),
                                 QStringLiteral("SELECT min(id), max(id) FROM %1").arg(moduleTable(module)));
                 if (!range.step() || sqlite3_column_type(range.handle(), 0) == SQLITE_NULL)
@@ -243,11 +248,24 @@ void RecordSearch::work(Job& job, SearchWorker& worker)
                 }
             }
             const bool pwd = module == ModuleKind::Pwd;
-            Statement rows(
-                worker.connection.handle(),
-                QStringLiteral("SELECT id, parentId, myKey, mCaption, %1 FROM %2 WHERE id>=? AND id<? "
-                               "AND +userId=?")
-                    .arg(pwd ? QStringLiteral("userName, url, intro") : QStringLiteral("mTitle, mContent"), table));
+            const auto bodyTexts = job.bodyTexts.find(module);
+            // A body is read as its plain-text copy where it has one that still belongs to it, else as its RTF:
+            // the copy spares the RTF's overflow pages, which length() and updateTime, before it in the row, do
+            // not touch.
+            Statement rows(worker.connection.handle(),
+                           pwd ? QStringLiteral("SELECT id, parentId, myKey, mCaption, userName, url, intro FROM %1 "
+                                                "WHERE id>=? AND id<? AND +userId=?")
+                                     .arg(table)
+                           : bodyTexts == job.bodyTexts.end()
+                               ? QStringLiteral("SELECT id, parentId, myKey, mCaption, mTitle, NULL, mContent FROM %1 "
+                                                "WHERE id>=? AND id<? AND +userId=?")
+                                     .arg(table)
+                               : QStringLiteral("SELECT r.id, r.parentId, r.myKey, r.mCaption, r.mTitle, c.mText, "
+                                                "CASE WHEN c.id IS NULL THEN r.mContent END FROM %1 r "
+                                                "LEFT JOIN %2 c ON c.id=r.id AND c.updateTime IS r.updateTime "
+                                                "AND c.bodyLength IS length(r.mContent) "
+                                                "WHERE r.id>=? AND r.id<? AND +r.userId=?")
+                                     .arg(table, bodyTexts->second));
             rows.bind(1, chunk.from);
             rows.bind(2, chunk.to);
             rows.bind(3, query.userId);
@@ -275,14 +293,14 @@ void RecordSearch::work(Job& job, SearchWorker& worker)
                     found = true;
                 }
                 if (!found && !folder && !captionOnly) {
-                    const int fields = pwd ? 3 : 2;
-                    for (int field = 0; field < fields && !found; ++field) {
+                    // Account fields, or the summary, the body's copy and the body's RTF (one of the last two).
+                    for (int field = 0; field < 3 && !found; ++field) {
                         const QByteArray stored = blobOf(row, 4 + field);
                         if (stored.isEmpty())
                             continue;
                         const QString text =
-                            pwd || field == 0 ? TextCipher::DecryptText(worker.cipher, key, stored)
-                                              : worker.rtf.text(TextCipher::DecryptBytes(worker.cipher, key, stored));
+                            pwd || field < 2 ? TextCipher::DecryptText(worker.cipher, key, stored)
+                                             : worker.rtf.text(TextCipher::DecryptBytes(worker.cipher, key, stored));
                         if (const qsizetype at = job.matcher.find(text, worker.folded); at >= 0) {
                             hit = snippetHit(text, at, job.matcher.length());
                             found = true;

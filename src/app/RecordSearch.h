@@ -42,8 +42,9 @@ struct SearchQuery {
 
 // Searches every caption, summary, account field (but the password itself, which no snippet may show) and body of the
 // user's records on worker threads, each with a connection of its own, reading rows in id ranges so that one row at a
-// time is held decrypted. Hits come in batches through hitsFound; a new search, or cancel, stops the one before at its
-// next row. Nothing decrypted is written anywhere.
+// time is held decrypted. A body is read through the plain-text copy a save keeps beside it, where that copy is still
+// the body's (see Schema::bodyTextTable), else as its RTF. Hits come in batches through hitsFound; a new search, or
+// cancel, stops the one before at its next row. Nothing decrypted is written anywhere.
 class RecordSearch final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(RecordSearch)

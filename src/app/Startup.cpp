@@ -78,6 +78,11 @@ bool afterOpen(AppState& state, InstanceLock& lock, Prompter& prompter)
         // A database that cannot take an index or a table (read-only, full) still works, only slower
         // and with the default preferences.
     }
+    try {
+        Schema::EnsureBodyTextTables(state.mainConnection);
+    } catch (const DbError&) {
+        // Without them the search reads every body's RTF, as it does for bodies saved by other versions.
+    }
     state.preferences = Preferences::read(state.mainConnection);
     if (!loadPolicy(state, prompter) || !takeInstanceLock(state, lock, prompter))
         return false;

@@ -1,5 +1,7 @@
 #include "crypto/CodePage936.h"
 
+#include <vector>
+
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -99,6 +101,66 @@ QString fromFourBytes(QByteArrayView bytes)
     return character;
 }
 
+// The code page's two-byte characters by lead byte (0x81-0xFE) and trail byte (0x40-0xFE), as the converter
+// reads each pair; 0 where a pair reads as anything but one UTF-16 unit. Looking them up is many times faster
+// than the converter, which the search feels: it decodes every caption, summary and body text it reads.
+constexpr int kTrails = 0xFF - 0x40;
+
+const std::vector<char16_t>& pairTable()
+{
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> pairs(static_cast<std::size_t>(0xFF - 0x81) * kTrails, 0);
+        const auto usable = [](QChar c) { return c != QChar::ReplacementCharacter && !c.isSurrogate(); };
+        for (int lead = 0x81; lead <= 0xFE; ++lead) {
+            // A lead's pairs in one call; one at a time where they do not read as one unit each.
+            QByteArray bytes;
+            for (int trail = 0x40; trail <= 0xFE; ++trail) {
+                if (trail != 0x7F)
+                    bytes.append(static_cast<char>(lead)).append(static_cast<char>(trail));
+            }
+            const QString all = decodeWith(converters().gbkDecoder, bytes);
+            for (qsizetype i = 0; i < bytes.size(); i += 2) {
+                QString one = all.size() * 2 == bytes.size() ? all.sliced(i / 2, 1) : QString();
+                if (one.isEmpty() || !usable(one[0]))
+                    one = decodeWith(converters().gbkDecoder, bytes.sliced(i, 2));
+                if (one.size() == 1 && usable(one[0]))
+                    pairs[static_cast<std::size_t>((lead - 0x81) * kTrails + static_cast<uchar>(bytes[i + 1]) - 0x40)] =
+                        one[0].unicode();
+            }
+        }
+        return pairs;
+    }();
+    return table;
+}
+
+// Text of single bytes below 0x80 and pairs the table holds, read through it; nothing for anything else.
+std::optional<QString> fromPairs(QByteArrayView bytes)
+{
+    const std::vector<char16_t>& table = pairTable();
+    QString text(bytes.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < size;) {
+        const unsigned char byte = in[i];
+        if (byte < 0x80) {
+            out[length++] = byte;
+            ++i;
+            continue;
+        }
+        if (!isLead(byte) || i + 1 == size || in[i + 1] < 0x40 || in[i + 1] == 0xFF)
+            return std::nullopt;
+        const char16_t unit = table[static_cast<std::size_t>((byte - 0x81) * kTrails + in[i + 1] - 0x40)];
+        if (unit == 0)
+            return std::nullopt;
+        out[length++] = unit;
+        i += 2;
+    }
+    text.truncate(length);
+    return text;
+}
+
 bool mayHoldFourByteSequences(QByteArrayView bytes)
 {
     for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
@@ -139,6 +201,8 @@ QString toText(QByteArrayView bytes)
 {
     if (isAscii(bytes))
         return QString::fromLatin1(bytes);
+    if (std::optional<QString> text = fromPairs(bytes))
+        return *std::move(text);
     if (!mayHoldFourByteSequences(bytes))
         return decodeWith(converters().gbkDecoder, bytes);
     // Runs of the code page's bytes between four-byte sequences, each part decoded on its own.

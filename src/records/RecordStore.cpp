@@ -1,6 +1,7 @@
 #include "records/RecordStore.h"
 
 #include "crypto/TextCipher.h"
+#include "records/BodyText.h"
 #include "records/AccountSummary.h"
 #include "state/AppState.h"
 #include "state/SharedTexts.h"
@@ -237,6 +238,12 @@ RecordStore::SaveOutcome RecordStore::save(ModuleKind module, const RecordValues
         if (hasBody(module) && body)
             SetLongBinary(row, TextCipher::EncryptBytes(cipher, values.recordKey, *body), kBody);
         row.update();
+        if (hasBody(module)) {
+            if (body && values.level == RecordProtection::kNoCustomKey)
+                BodyText::store(connection, module, id, values.recordKey, *body);
+            else
+                BodyText::remove(connection, module, id);
+        }
         transaction.commit();
     } catch (const DbError&) {
         return outcome;

@@ -14,7 +14,8 @@ class Prompter;
 class Recordset;
 
 // Loading and saving the record selected in a module's tree, with its protection. Each save writes
-// every column of the record in one update of one transaction: all of it or nothing.
+// every column of the record in one update, and the body's plain-text copy, in one transaction: all of it
+// or nothing.
 class RecordStore final {
 public:
     RecordStore(AppState& state, Prompter& prompter);

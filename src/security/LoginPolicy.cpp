@@ -227,9 +227,10 @@ void LoginPolicy::intervalMessageShown()
 void LoginPolicy::DestroyAllData()
 {
     static const QString statements[] = {
-        QStringLiteral("delete FROM tb_User"),    QStringLiteral("delete FROM tb_Setting"),
-        QStringLiteral("delete FROM tb_Article"), QStringLiteral("delete FROM tb_Dairy"),
-        QStringLiteral("delete FROM tb_Pwd"),     QStringLiteral("delete FROM tb_Task"),
+        QStringLiteral("delete FROM tb_User"),        QStringLiteral("delete FROM tb_Setting"),
+        QStringLiteral("delete FROM tb_Article"),     QStringLiteral("delete FROM tb_Dairy"),
+        QStringLiteral("delete FROM tb_Pwd"),         QStringLiteral("delete FROM tb_Task"),
+        QStringLiteral("delete FROM tb_ArticleText"), QStringLiteral("delete FROM tb_DairyText"),
     };
     // Each statement on its own: one that fails must not keep the others from emptying their tables.
     for (const QString& statement : statements) {

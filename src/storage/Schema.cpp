@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include "storage/CDbConnection.h"
+#include "storage/Statement.h"
 
 namespace Schema {
 
@@ -36,6 +37,19 @@ QStringList indexStatements()
                               .arg(name));
         statements.append(QStringLiteral("CREATE INDEX IF NOT EXISTS ix_%1_order ON tb_%1 (orderId)").arg(name));
     }
+    return statements;
+}
+
+const char* const kBodyTables[] = {"tb_Article", "tb_Dairy"};
+
+QStringList bodyTextStatements()
+{
+    QStringList statements;
+    // The text goes last, so the stamp is read without the text's overflow pages.
+    for (const char* table : kBodyTables)
+        statements.append(QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, updateTime TEXT, "
+                                         "bodyLength INTEGER, mText BLOB)")
+                              .arg(bodyTextTable(QLatin1String(table))));
     return statements;
 }
 
@@ -64,7 +78,7 @@ QStringList tableStatements()
                QStringLiteral("CREATE TABLE tb_Task (id INTEGER PRIMARY KEY AUTOINCREMENT, userId TEXT, mCaption BLOB, "
                               "mContent BLOB, startTime TEXT, endTime TEXT, createTime TEXT, mRank INTEGER)"),
            } +
-           indexStatements();
+           bodyTextStatements() + indexStatements();
 }
 
 // Makes every missing folder of the path readable by its owner only from the start.
@@ -106,6 +120,28 @@ bool fail(QString* error, const QString& text)
 void EnsureIndexes(CDbConnection& connection)
 {
     for (const QString& statement : indexStatements())
+        connection.execute(statement);
+}
+
+QString bodyTextTable(const QString& recordTable)
+{
+    for (const char* table : kBodyTables) {
+        if (recordTable == QLatin1String(table))
+            return recordTable + QStringLiteral("Text");
+    }
+    return {};
+}
+
+bool hasTable(CDbConnection& connection, const QString& table)
+{
+    Statement rows(connection.handle(), QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
+    rows.bind(1, table);
+    return rows.step();
+}
+
+void EnsureBodyTextTables(CDbConnection& connection)
+{
+    for (const QString& statement : bodyTextStatements())
         connection.execute(statement);
 }
 

@@ -23,6 +23,16 @@ QStringList defaultWeatherWords();
 // is no stored form: it only makes statements fast. Throws DbError when one cannot be made.
 void EnsureIndexes(CDbConnection& connection);
 
+// The table of this program's own that keeps, beside a record table with bodies, a plain-text copy of each body
+// encrypted like the body, so that a search reads a few hundred bytes instead of the RTF; empty for a record table
+// without bodies. Other versions of the program neither read nor write it: a copy holds the row's updateTime and
+// the stored body's length as they were when it was written, and one whose row no longer shows them is not used.
+QString bodyTextTable(const QString& recordTable);
+// Throws DbError when the database cannot be read.
+bool hasTable(CDbConnection& connection, const QString& table);
+// Adds the body-text tables to a database made before they existed. Throws DbError when one cannot be made.
+void EnsureBodyTextTables(CDbConnection& connection);
+
 // Creates a new database at the path with every table, the three folder counters at 10000 and the
 // weather list. Refuses a path where anything exists already. On failure nothing is left behind.
 bool CreateDatabase(const QString& path, QString* error = nullptr);

@@ -9,6 +9,7 @@
 #include "storage/FieldConversions.h"
 #include "storage/Recordset.h"
 #include "storage/RowReader.h"
+#include "storage/Schema.h"
 #include "storage/Transaction.h"
 #include "tree/FolderPath.h"
 #include "tree/ModuleTree.h"
@@ -187,6 +188,10 @@ TreeCommands::DeleteOutcome TreeCommands::DeleteSelected()
         if (!selected)
             return deleteOutcome(kDeleteFailedText, false);
         const int id = m_state.selection(module).currentRecordId;
+        // The plain-text copies of the bodies go with their records.
+        QString bodyTexts = Schema::bodyTextTable(table);
+        if (!bodyTexts.isEmpty() && !Schema::hasTable(connection, bodyTexts))
+            bodyTexts.clear();
         if (FolderPath::isFolderType(selected->folderType)) {
             if (!m_prompter.confirm(kConfirmFolderDeleteText, QStringLiteral("删除"), QStringLiteral("取消")))
                 return deleteOutcome(kDeleteFailedText, false);
@@ -196,11 +201,20 @@ TreeCommands::DeleteOutcome TreeCommands::DeleteSelected()
             Transaction transaction(connection);
             connection.execute(QStringLiteral("DELETE FROM %1 WHERE id=?").arg(table), {id});
             // Paths are digits, so every path that begins with the prefix sorts before the prefix and ':'.
-            connection.execute(QStringLiteral("DELETE FROM %1 WHERE userId=? AND parentId >= ? AND parentId < ?").arg(table),
-                               {m_state.user.id, prefix, prefix + QLatin1Char(':')});
+            const QString subtree =
+                QStringLiteral("FROM %1 WHERE userId=? AND parentId >= ? AND parentId < ?").arg(table);
+            const std::vector<FieldValue> range = {m_state.user.id, prefix, prefix + QLatin1Char(':')};
+            if (!bodyTexts.isEmpty())
+                connection.execute(QStringLiteral("DELETE FROM %1 WHERE id IN (SELECT id %2)").arg(bodyTexts, subtree),
+                                   range);
+            connection.execute(QStringLiteral("DELETE ") + subtree, range);
             transaction.commit();
         } else {
+            Transaction transaction(connection);
             connection.execute(QStringLiteral("DELETE FROM %1 WHERE id=?").arg(table), {id});
+            if (!bodyTexts.isEmpty())
+                connection.execute(QStringLiteral("DELETE FROM %1 WHERE id=?").arg(bodyTexts), {id});
+            transaction.commit();
         }
     } catch (const DbError&) {
         return deleteOutcome(kDeleteFailedText, false);
