@@ -16,6 +16,7 @@
 #include "security/VaultMode.h"
 #include "state/AccountText.h"
 #include "state/AppState.h"
+#include "state/Preferences.h"
 #include "state/RandomLetters.h"
 #include "state/SystemKey.h"
 #include "state/WindowStateFile.h"
@@ -219,6 +220,9 @@ private slots:
         QTest::newRow("write refused")
             << "CREATE TRIGGER refuse BEFORE UPDATE OF sdRank ON tb_Setting BEGIN SELECT RAISE(ABORT, 'no'); END"
             << "保存安全设置失败!";
+        // Written last, in the same transaction: the policy row goes back with them.
+        QTest::newRow("preferences refused") << "CREATE VIEW tiv_Preference AS SELECT 'lockMinutes' AS name, 1 AS value"
+                                             << "保存安全设置失败!";
     }
 
     void failedSettingsSaveChangesNothing()
@@ -231,18 +235,23 @@ private slots:
         const SettingsRecord before = run->state.settings;
         const QList<FieldValue> stored = run->stored("tb_Setting", kPolicyColumns);
         const Choices choices{false, QStringLiteral("30"), true, true, true, QStringLiteral("3"), false};
+        const Preferences::Values preferences{5, 45, true, 12};
 
-        const SecuritySettings::Outcome outcome = SecuritySettings(run->state).save(choices);
+        const SecuritySettings::Outcome outcome = SecuritySettings(run->state).save(choices, preferences);
         QCOMPARE(outcome.result, SecuritySettings::Result::Failed);
         QCOMPARE(outcome.message + outcome.caption, message + "Tiv");
         QVERIFY(samePolicy(run->state.settings, before));
         QCOMPARE(run->stored("tb_Setting", kPolicyColumns), stored);
+        QCOMPARE(run->state.preferences, Preferences::Values{});
 
         // The next try runs the whole save again.
-        if (sabotage.startsWith(QLatin1String("CREATE TRIGGER"))) {
-            run->state.mainConnection.execute(QStringLiteral("DROP TRIGGER refuse"));
-            QCOMPARE(SecuritySettings(run->state).save(choices).result, SecuritySettings::Result::Saved);
+        if (sabotage.startsWith(QLatin1String("CREATE"))) {
+            run->state.mainConnection.execute(sabotage.contains("VIEW") ? QStringLiteral("DROP VIEW tiv_Preference")
+                                                                        : QStringLiteral("DROP TRIGGER refuse"));
+            QCOMPARE(SecuritySettings(run->state).save(choices, preferences).result, SecuritySettings::Result::Saved);
             QCOMPARE(run->decrypted("tb_Setting", "interval"), "30" + run->seal());
+            QCOMPARE(run->state.preferences, preferences);
+            QCOMPARE(Preferences::read(run->state.mainConnection), preferences);
         }
     }
 

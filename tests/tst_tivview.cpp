@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDialog>
 #include <QFontDatabase>
 #include <QFontDialog>
@@ -37,10 +38,11 @@ const QStringList kFileControls = {"fileCaptionEdit", "fileSummaryLabel", "fileS
 const QStringList kDairyControls = {"dairyDateEdit",    "weatherCombo",        "dairyCaptionEdit", "dairySummaryLabel",
                                     "dairySummaryEdit", "dairyContentEdit",    "dairyRankCheck",   "dairyKeyCheck",
                                     "dairyKeyEdit",     "dairyStrengthenCheck"};
-const QStringList kPwdControls = {"pwdCaptionEdit",    "pwdUserNameLabel", "pwdPasswordLabel", "pwdUrlLabel",
-                                  "pwdIntroLabel",     "pwdUserNameEdit",  "pwdPasswordEdit",  "pwdUrlEdit",
-                                  "pwdIntroEdit",      "pwdRankCheck",     "pwdKeyCheck",      "pwdKeyEdit",
-                                  "pwdStrengthenCheck"};
+const QStringList kPwdControls = {
+    "pwdCaptionEdit",    "pwdUserNameLabel", "pwdPasswordLabel",   "pwdUrlLabel",           "pwdIntroLabel",
+    "pwdUserNameEdit",   "pwdPasswordEdit",  "pwdUrlEdit",         "pwdIntroEdit",          "pwdRankCheck",
+    "pwdKeyCheck",       "pwdKeyEdit",       "pwdStrengthenCheck", "pwdCopyUserNameButton", "pwdCopyPasswordButton",
+    "pwdGenerateButton", "pwdStrengthMeter"};
 const QStringList kBarControls = {"fontCombo",       "sizeCombo",        "boldButton",        "italicButton",
                                   "underlineButton", "alignLeftButton",  "alignCenterButton", "alignRightButton",
                                   "colorButton",     "fontDialogButton", "undoButton",        "redoButton",
@@ -225,14 +227,24 @@ private slots:
             QString filler;
             if (module == ModuleKind::Pwd) {
                 const QStringList fields = {"pwdUserName", "pwdPassword", "pwdUrl", "pwdIntro"};
+                // The name and the password end in their buttons, the password has its strength under it.
+                const std::map<QString, QString> rowEnds = {{"pwdUserName", "pwdCopyUserNameButton"},
+                                                            {"pwdPassword", "pwdGenerateButton"}};
                 int above = caption.bottom();
                 for (const QString& field : fields) {
                     const QRect label = rect(field + "Label");
                     const QRect edit = rect(field + "Edit");
                     QVERIFY2(label.top() > above && label.right() < edit.left() && label.top() == edit.top(),
                              qPrintable(field));
-                    QVERIFY(edit.right() >= view.right() - 3);
+                    const QRect end = rowEnds.count(field) ? rect(rowEnds.at(field)) : edit;
+                    QVERIFY(end == edit || (edit.right() < end.left() && end.top() == edit.top()));
+                    QVERIFY(end.right() >= view.right() - 3);
                     above = edit.bottom();
+                    if (field == "pwdPassword") {
+                        const QRect strength = rect("pwdStrengthMeter");
+                        QVERIFY(strength.top() > above && strength.width() == edit.width());
+                        above = strength.bottom();
+                    }
                 }
                 filler = "pwdIntroEdit";
             } else {
@@ -279,6 +291,58 @@ private slots:
         v.view.resize(51, 30); // one pixel more is arranged again
         QVERIFY(caption->geometry().right() < 51);
         QCOMPARE(rank->geometry().bottom(), 29);
+    }
+
+    void accountFieldsCopyThroughTheForgettingClipboard()
+    {
+        View v(ModuleKind::Pwd);
+        auto* name = v.find<QLineEdit>("pwdUserNameEdit");
+        auto* password = v.find<QLineEdit>("pwdPasswordEdit");
+        name->setText("zhang");
+        password->setText("pa55word");
+        QClipboard* clipboard = QApplication::clipboard();
+        const auto held = [&] {
+            const bool secret = clipboard->mimeData()->data("x-kde-passwordManagerHint") == "secret";
+            return clipboard->text() + (secret ? QStringLiteral(" secret") : QString());
+        };
+        const auto copied = [&](QLineEdit* field, int start, int length) {
+            field->setSelection(start, length);
+            QTest::keyClick(field, Qt::Key_C, Qt::ControlModifier);
+            return held();
+        };
+        // Without a selection the whole value; a selection of the name is ordinary text, of the password not.
+        QCOMPARE(copied(name, 0, 0), "zhang secret");
+        QCOMPARE(copied(name, 0, 2), "zh");
+        QCOMPARE(copied(password, 2, 2), "55 secret");
+        clipboard->clear();
+        v.find<QToolButton>("pwdCopyPasswordButton")->click();
+        QCOMPARE(clipboard->text(), "pa55word");
+        // The edit's own menu copies a selection of the password as Ctrl+C does.
+        clipboard->clear();
+        password->setSelection(0, 4);
+        QTimer::singleShot(0, [] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            for (QAction* action : menu ? menu->actions() : QList<QAction*>())
+                if (action->text().startsWith("&Copy"))
+                    action->trigger();
+            if (menu)
+                menu->close();
+        });
+        QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(2, 2), password->mapToGlobal(QPoint(2, 2)));
+        QApplication::sendEvent(password, &menuEvent);
+        QCOMPARE(held(), "pa55 secret");
+
+        // Hidden behind dots until "显示", and hidden again for the next record.
+        auto* show = v.find<QToolButton>("pwdShowPasswordButton");
+        QVERIFY(password->echoMode() == QLineEdit::Normal && !show->isVisible());
+        v.test.state().preferences.hidePassword = true;
+        v.view.applyPreferences();
+        QVERIFY(password->echoMode() == QLineEdit::Password && show->isVisible());
+        QCOMPARE(copied(password, 0, 0), "pa55word secret");
+        show->click();
+        QCOMPARE(password->echoMode(), QLineEdit::Normal);
+        v.showNewRecord(ModuleKind::Pwd);
+        QCOMPARE(password->echoMode(), QLineEdit::Password);
     }
 
     void protectionBoxes_data()

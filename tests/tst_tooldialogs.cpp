@@ -132,6 +132,8 @@ private slots:
 
         child<QCheckBox>(&dialog, "failuresCheckBox")->click();
         child<QCheckBox>(&dialog, "instanceCheckBox")->click();
+        child<QSpinBox>(&dialog, "clipboardSpin")->setValue(0);
+        child<QCheckBox>(&dialog, "hidePasswordCheckBox")->click();
         save->click();
         QCOMPARE(test.prompter().lastMessage() + test.prompter().lastCaption(), QStringLiteral("保存安全设置成功Tiv"));
         QVERIFY(dialog.isVisible());
@@ -139,6 +141,7 @@ private slots:
         QCOMPARE(test.state().settings.interval, "305" + seal);
         QCOMPARE(test.state().settings.instance, "0" + seal);
         QCOMPARE(test.state().settings.sdRank, "1" + seal);
+        QCOMPARE(test.state().preferences, (Preferences::Values{10, 0, true, 12}));
 
         child<QPushButton>(&dialog, "closeButton")->click();
         QVERIFY(!dialog.isVisible());

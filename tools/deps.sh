@@ -10,7 +10,7 @@ build_packages=(
     cmake make g++ pkg-config libxcb1-dev
     qt6-base-dev libqt6svg6
     libsqlcipher-dev sqlcipher sqlite3 libargon2-dev
-    libssl-dev libbenchmark-dev libicu-dev
+    libssl-dev libbenchmark-dev libicu-dev libzxcvbn-dev
     clang libclang-rt-dev
     poppler-utils  # pdfinfo and pdftotext read the exported PDF back in the tests
 )

@@ -731,6 +731,7 @@ void CMainFrame::openSettingsDialog()
 {
     CParamDlg dialog(m_state, m_prompter, this);
     dialog.exec();
+    m_tivView->applyPreferences();
 }
 
 void CMainFrame::openBackupDialog()

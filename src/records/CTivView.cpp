@@ -4,19 +4,26 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 #include <QTextDocument>
+#include <QToolButton>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
+#include "crypto/RandomSource.h"
 #include "records/AccountSummary.h"
 #include "records/CMyRichEdit.h"
 #include "records/FormatBar.h"
+#include "records/PasswordGeneratorDialog.h"
 #include "records/RecordStore.h"
 #include "records/RtfReader.h"
 #include "records/RtfWriter.h"
@@ -25,7 +32,9 @@
 #include "state/SharedTexts.h"
 #include "storage/Clock.h"
 #include "ui/Prompter.h"
+#include "ui/SecretClipboard.h"
 #include "ui/Skin.h"
+#include "ui/StrengthMeter.h"
 
 namespace {
 
@@ -45,6 +54,12 @@ constexpr int kWeatherDropDownHeight = 90;
 constexpr int kDairyCaptionLeft = 178;
 
 constexpr int kProtectionHeight = 25;
+
+// The password box's rows, and the buttons at the right end of the account name and password.
+constexpr int kPwdRowTop = 55;
+constexpr int kPwdRowHeight = 30;
+constexpr int kPwdButtonWidth = 44;
+constexpr int kStrengthHeight = 18;
 
 constexpr QColor kRankText{255, 69, 0};
 
@@ -78,7 +93,8 @@ QLineEdit* newCaptionEdit(const QString& name, QWidget* parent)
 } // namespace
 
 CTivView::CTivView(AppState& state, Prompter& prompter, QWidget* parent)
-    : QWidget(parent), m_state(state), m_prompter(prompter), m_summaryLabel(new QLabel(this))
+    : QWidget(parent), m_state(state), m_prompter(prompter), m_summaryLabel(new QLabel(this)),
+      m_clipboard(new SecretClipboard(this))
 {
     setObjectName(QStringLiteral("tivView"));
     Skin::applyDialogSkin(this);
@@ -157,10 +173,135 @@ void CTivView::buildPwdForm(QWidget* panel)
     for (std::size_t i = 0; i < labels.size(); ++i)
         m_pwd.labels[i] = newLabel(labels[i].first, labels[i].second, panel);
     m_pwd.userName = named<QLineEdit>(QStringLiteral("pwdUserNameEdit"), panel);
-    // The password box is there to show the password: the edit does not mask it.
+    // The password box is there to show the password: the edit masks it only when the user asked for it.
     m_pwd.password = named<QLineEdit>(QStringLiteral("pwdPasswordEdit"), panel);
     m_pwd.url = named<QLineEdit>(QStringLiteral("pwdUrlEdit"), panel);
     m_pwd.intro = named<QPlainTextEdit>(QStringLiteral("pwdIntroEdit"), panel);
+
+    m_pwd.copyUserName = pwdButton(QStringLiteral("复制"), QStringLiteral("pwdCopyUserNameButton"),
+                                   QStringLiteral("复制帐户名称，稍后自动从剪贴板清除"));
+    m_pwd.showPassword =
+        pwdButton(QStringLiteral("显示"), QStringLiteral("pwdShowPasswordButton"), QStringLiteral("显示帐户密码"));
+    m_pwd.showPassword->setCheckable(true);
+    m_pwd.copyPassword = pwdButton(QStringLiteral("复制"), QStringLiteral("pwdCopyPasswordButton"),
+                                   QStringLiteral("复制帐户密码，稍后自动从剪贴板清除"));
+    m_pwd.generate =
+        pwdButton(QStringLiteral("生成"), QStringLiteral("pwdGenerateButton"), QStringLiteral("生成新的帐户密码"));
+    m_pwd.strength = new StrengthMeter(panel);
+    m_pwd.strength->setObjectName(QStringLiteral("pwdStrengthMeter"));
+
+    connect(m_pwd.copyUserName, &QToolButton::clicked, this,
+            [this] { copySecret(m_pwd.userName, m_pwd.userName->text()); });
+    connect(m_pwd.copyPassword, &QToolButton::clicked, this,
+            [this] { copySecret(m_pwd.password, m_pwd.password->text()); });
+    connect(m_pwd.showPassword, &QToolButton::toggled, this, &CTivView::updatePasswordEcho);
+    connect(m_pwd.generate, &QToolButton::clicked, this, &CTivView::openGenerator);
+    connect(m_pwd.password, &QLineEdit::textChanged, this, [this](const QString& password) {
+        m_pwd.strength->setUserWords({m_pwd.userName->text(), m_pwd.caption->text()});
+        m_pwd.strength->setPassword(password);
+    });
+    m_pwd.userName->installEventFilter(this);
+    m_pwd.password->installEventFilter(this);
+    updatePasswordEcho();
+}
+
+QToolButton* CTivView::pwdButton(const QString& text, const QString& name, const QString& tip)
+{
+    auto* button = new QToolButton(m_modulePanels[moduleIndex(ModuleKind::Pwd)]);
+    button->setObjectName(name);
+    button->setText(text);
+    button->setToolTip(tip);
+    button->setFocusPolicy(Qt::TabFocus);
+    return button;
+}
+
+void CTivView::applyPreferences()
+{
+    updatePasswordEcho();
+    arrange(size());
+}
+
+void CTivView::updatePasswordEcho()
+{
+    const bool hide = m_state.preferences.hidePassword;
+    // Hidden as a whole: the "显示" the user pressed for one record does not carry over.
+    if (!hide && m_pwd.showPassword->isChecked())
+        m_pwd.showPassword->setChecked(false);
+    m_pwd.showPassword->setVisible(hide);
+    const bool shown = !hide || m_pwd.showPassword->isChecked();
+    m_pwd.showPassword->setText(shown ? QStringLiteral("隐藏") : QStringLiteral("显示"));
+    m_pwd.showPassword->setToolTip(shown ? QStringLiteral("隐藏帐户密码") : QStringLiteral("显示帐户密码"));
+    m_pwd.password->setEchoMode(shown ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+void CTivView::copySecret(QLineEdit* field, const QString& value)
+{
+    if (value.isEmpty())
+        return;
+    const int seconds = m_state.preferences.clipboardSeconds;
+    m_clipboard->copy(value, seconds);
+    const QString what = field == m_pwd.password ? QStringLiteral("帐户密码") : QStringLiteral("帐户名称");
+    Q_EMIT statusMessage(seconds > 0 ? QStringLiteral("%1已复制，%2 秒后从剪贴板清除").arg(what).arg(seconds)
+                                     : QStringLiteral("%1已复制，退出程序时从剪贴板清除").arg(what));
+}
+
+bool CTivView::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* field = qobject_cast<QLineEdit*>(watched);
+    if (!field || (field != m_pwd.userName && field != m_pwd.password))
+        return QWidget::eventFilter(watched, event);
+    const bool password = field == m_pwd.password;
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        // Without a selection the whole value; a selection of the name is copied as any text is.
+        if (key->matches(QKeySequence::Copy) && (password || !field->hasSelectedText())) {
+            copySecret(field, field->hasSelectedText() ? field->selectedText() : field->text());
+            return true;
+        }
+        if (password && key->matches(QKeySequence::Cut) && field->hasSelectedText() && !field->isReadOnly()) {
+            copySecret(field, field->selectedText());
+            field->del();
+            return true;
+        }
+    } else if (password && event->type() == QEvent::ContextMenu) {
+        showPasswordMenu(static_cast<QContextMenuEvent*>(event)->globalPos());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void CTivView::showPasswordMenu(const QPoint& globalPos)
+{
+    QLineEdit* field = m_pwd.password;
+    const std::unique_ptr<QMenu> menu(field->createStandardContextMenu());
+    for (QAction* action : menu->actions()) {
+        // The menu's actions carry no names; their texts are the edit's own, with the shortcut after a tab.
+        const QString text = action->text().section(u'\t', 0, 0);
+        const bool copy = text == QLineEdit::tr("&Copy");
+        if (!copy && text != QLineEdit::tr("Cu&t"))
+            continue;
+        // Also while the password is hidden, when the edit itself offers neither.
+        action->setEnabled(field->hasSelectedText() && (copy || !field->isReadOnly()));
+        QObject::disconnect(action, &QAction::triggered, nullptr, nullptr);
+        connect(action, &QAction::triggered, this, [this, field, copy] {
+            copySecret(field, field->selectedText());
+            if (!copy)
+                field->del();
+        });
+    }
+    menu->exec(globalPos);
+}
+
+void CTivView::openGenerator()
+{
+    SystemRandom random;
+    PasswordGeneratorDialog dialog(random, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.password().isEmpty())
+        return;
+    // Typed over the old password, so Ctrl+Z brings it back.
+    m_pwd.password->selectAll();
+    m_pwd.password->insert(dialog.password());
+    m_pwd.password->setFocus();
 }
 
 CTivView::ProtectionSet CTivView::buildProtectionSet(QWidget* panel, const QString& prefix)
@@ -315,14 +456,25 @@ void CTivView::arrange(const QSize& size)
     m_dairy.content->setGeometry(1, kEditorTop, w - 2, h - 138);
 
     m_pwd.caption->setGeometry(1, 2, w - 2, 30);
-    const std::array<QLineEdit*, 3> rows = {m_pwd.userName, m_pwd.password, m_pwd.url};
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const int y = 55 + 35 * static_cast<int>(i);
-        m_pwd.labels[i]->setGeometry(1, y, 80, 30);
-        rows[i]->setGeometry(81, y, w - 83, 30);
-    }
-    m_pwd.labels[3]->setGeometry(1, 160, 80, 30);
-    m_pwd.intro->setGeometry(81, 160, w - 83, h - 190);
+    // Each row: its label, its edit, and the row's buttons from the right edge leftwards; the strength of
+    // the password stands under it.
+    const auto pwdRow = [&](std::size_t index, int y, QWidget* field, std::initializer_list<QToolButton*> buttons) {
+        m_pwd.labels[index]->setGeometry(1, y, 80, kPwdRowHeight);
+        int right = w - 2;
+        for (QToolButton* button : buttons) {
+            if (button->isHidden())
+                continue;
+            button->setGeometry(right - kPwdButtonWidth, y, kPwdButtonWidth, kPwdRowHeight);
+            right -= kPwdButtonWidth + 2;
+        }
+        field->setGeometry(81, y, right - 81, kPwdRowHeight);
+    };
+    pwdRow(0, kPwdRowTop, m_pwd.userName, {m_pwd.copyUserName});
+    pwdRow(1, kPwdRowTop + 35, m_pwd.password, {m_pwd.generate, m_pwd.copyPassword, m_pwd.showPassword});
+    m_pwd.strength->setGeometry(81, kPwdRowTop + 35 + kPwdRowHeight + 2, m_pwd.password->width(), kStrengthHeight);
+    pwdRow(2, kPwdRowTop + 90, m_pwd.url, {});
+    pwdRow(3, kPwdRowTop + 125, m_pwd.intro, {});
+    m_pwd.intro->resize(m_pwd.intro->width(), h - 210);
 
     const int row = h - kProtectionHeight;
     for (const ProtectionSet& set : m_protection) {
@@ -396,6 +548,8 @@ void CTivView::showValues(ModuleKind module, const FormValues& values)
     }
     if (module == ModuleKind::Pwd) {
         m_pwd.userName->setText(values.account[0]);
+        // Another record, or the same one again: a hidden password is hidden again.
+        m_pwd.showPassword->setChecked(false);
         m_pwd.password->setText(values.account[1]);
         m_pwd.url->setText(values.account[2]);
         m_pwd.intro->setPlainText(values.account[3]);

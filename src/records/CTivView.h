@@ -17,9 +17,12 @@ class QDateEdit;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QToolButton;
 class CMyRichEdit;
 class FormatBar;
 class Prompter;
+class SecretClipboard;
+class StrengthMeter;
 struct AppState;
 
 // The right pane of the main window: one form for the record on show in every module, and the home
@@ -45,6 +48,8 @@ public:
 
     // Rebuilds the account summary (control 7006) from the logged-in account.
     void refreshSummary();
+    // Follows the preferences in AppState after they changed: whether the account password is hidden.
+    void applyPreferences();
 
     // The rich-text editor of the documents or the diary; none for the password box and home page.
     CMyRichEdit* contentEditor(ModuleKind module) const;
@@ -86,6 +91,9 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Ctrl+C (and, in the password, Ctrl+X and the context menu) on the account fields copy through
+    // the clipboard that forgets.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // The controls with which the user protects one module's record.
@@ -116,6 +124,11 @@ private:
         QLineEdit* password = nullptr;
         QLineEdit* url = nullptr;
         QPlainTextEdit* intro = nullptr;
+        QToolButton* copyUserName = nullptr;
+        QToolButton* showPassword = nullptr; // only while the preferences hide the password
+        QToolButton* copyPassword = nullptr;
+        QToolButton* generate = nullptr;
+        StrengthMeter* strength = nullptr;
     };
 
     // What the user can change in a module's form.
@@ -150,6 +163,11 @@ private:
     void buildFileForm(QWidget* panel);
     void buildDairyForm(QWidget* panel);
     void buildPwdForm(QWidget* panel);
+    QToolButton* pwdButton(const QString& text, const QString& name, const QString& tip);
+    void copySecret(QLineEdit* field, const QString& value);
+    void showPasswordMenu(const QPoint& globalPos);
+    void updatePasswordEcho();
+    void openGenerator();
     ProtectionSet buildProtectionSet(QWidget* panel, const QString& prefix);
     void fillWeatherList();
     void fitWeatherDropDown();
@@ -167,4 +185,5 @@ private:
     std::array<ProtectionSet, 3> m_protection{};
     std::array<Loaded, 3> m_loaded{};
     FormatBar* m_formatBar = nullptr;
+    SecretClipboard* m_clipboard;
 };

@@ -10,10 +10,12 @@
 
 #include "security/DefaultKeySuggestion.h"
 #include "security/FirstRunSetup.h"
+#include "state/AccountText.h"
 #include "ui/DialogLayout.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
+#include "ui/StrengthMeter.h"
 
 namespace {
 
@@ -90,6 +92,9 @@ CInitAdmin::CInitAdmin(AppState& state, Prompter& prompter, QWidget* parent)
     addRow(QStringLiteral("用户名:"), m_userNameEdit, nullptr, true);
     addRow(QStringLiteral("性  别:"), nullptr, genders, false);
     addRow(QStringLiteral("密  码:"), m_passwordEdit, nullptr, true);
+    auto* strength = new StrengthMeter(this);
+    strength->setObjectName(QStringLiteral("strengthMeter"));
+    form->addWidget(strength, row++, 1);
     addRow(QStringLiteral("确认密码:"), m_confirmEdit, nullptr, true);
     addRow(QStringLiteral("默认密钥:"), m_defaultKeyEdit, nullptr, true);
     form->setColumnMinimumWidth(1, du.x(120));
@@ -99,6 +104,13 @@ CInitAdmin::CInitAdmin(AppState& state, Prompter& prompter, QWidget* parent)
     DialogLayout::bodyOverButtons(this, form, {m_saveButton});
 
     connect(m_saveButton, &QPushButton::clicked, this, &CInitAdmin::onSave);
+    const auto estimate = [this, strength] {
+        strength->setUserWords({m_userNameEdit->text()});
+        // The password is stored, and later compared, without the characters the account texts drop.
+        strength->setPassword(AccountText::StripUnsafe(m_passwordEdit->text()));
+    };
+    connect(m_userNameEdit, &QLineEdit::textChanged, strength, estimate);
+    connect(m_passwordEdit, &QLineEdit::textChanged, strength, estimate);
     m_userNameEdit->setFocus();
 }
 

@@ -1,5 +1,8 @@
 #include "security/CParamDlg.h"
 
+#include <array>
+#include <utility>
+
 #include <QCheckBox>
 #include <QFile>
 #include <QInputDialog>
@@ -12,6 +15,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpressionValidator>
+#include <QSpinBox>
 
 #include "security/SecuritySettings.h"
 #include "security/VaultMode.h"
@@ -41,6 +45,16 @@ QLineEdit* numberEdit(const QString& objectName, int width, QWidget* parent)
         QRegularExpression(QStringLiteral("\\d{0,%1}").arg(SecuritySettings::kMaxDigits)), edit));
     edit->setFixedWidth(width);
     return edit;
+}
+
+// A count whose 0 means the thing does not happen, shown by name; the box is as wide as that name.
+QSpinBox* spinBox(const QString& objectName, int maximum, const QString& zeroText, QWidget* parent)
+{
+    auto* spin = new QSpinBox(parent);
+    spin->setObjectName(objectName);
+    spin->setRange(0, maximum);
+    spin->setSpecialValueText(zeroText);
+    return spin;
 }
 
 } // namespace
@@ -95,6 +109,28 @@ CParamDlg::CParamDlg(AppState& state, Prompter& prompter, QWidget* parent)
     form->addLayout(row(m_tamperCheckBox), line++, 1);
     form->setColumnMinimumWidth(1, du.x(150));
 
+    // How the open program guards what it shows.
+    auto* habits = new QGroupBox(QStringLiteral("使用习惯"), this);
+    m_clipboardSpin =
+        spinBox(QStringLiteral("clipboardSpin"), Preferences::kMaxClipboardSeconds, QStringLiteral("仅退出时"), habits);
+    m_hidePasswordCheckBox = checkBox(QStringLiteral("启用"), QStringLiteral("hidePasswordCheckBox"), habits);
+    m_lockSpin = spinBox(QStringLiteral("lockSpin"), Preferences::kMaxLockMinutes, QStringLiteral("关闭"), habits);
+    auto* habitForm = new QGridLayout(habits);
+    habitForm->setContentsMargins(du.x(10), du.y(10), du.x(10), du.y(8));
+    habitForm->setHorizontalSpacing(du.x(4));
+    habitForm->setVerticalSpacing(du.y(5));
+    const std::array<std::pair<QString, QLayout*>, 3> habitRows = {{
+        {QStringLiteral("剪贴板清除时间："), row(m_clipboardSpin, new QLabel(QStringLiteral("秒"), habits))},
+        {QStringLiteral("隐藏账号密码："), row(m_hidePasswordCheckBox)},
+        {QStringLiteral("自动锁定："), row(m_lockSpin, new QLabel(QStringLiteral("分钟无操作后"), habits))},
+    }};
+    int habitLine = 0;
+    for (const auto& [label, fields] : habitRows) {
+        habitForm->addWidget(new QLabel(label, habits), habitLine, 0, Qt::AlignRight | Qt::AlignVCenter);
+        habitForm->addLayout(fields, habitLine++, 1);
+    }
+    habitForm->setColumnMinimumWidth(1, du.x(150));
+
     // The vault is switched by its own box, at once: a conversion is no value the save button writes.
     auto* vaultGroup = new QGroupBox(QStringLiteral("数据库加密"), this);
     m_vaultCheckBox = checkBox(VaultMode::kChoiceText, QStringLiteral("vaultCheckBox"), vaultGroup);
@@ -110,6 +146,7 @@ CParamDlg::CParamDlg(AppState& state, Prompter& prompter, QWidget* parent)
 
     auto* body = new QVBoxLayout;
     body->addWidget(group);
+    body->addWidget(habits);
     body->addWidget(vaultGroup);
 
     m_saveButton = DialogLayout::button(QStringLiteral("保 存"), QStringLiteral("saveButton"), this);
@@ -123,6 +160,9 @@ CParamDlg::CParamDlg(AppState& state, Prompter& prompter, QWidget* parent)
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);
 
     fill(SecuritySettings(m_state).current());
+    m_clipboardSpin->setValue(m_state.preferences.clipboardSeconds);
+    m_hidePasswordCheckBox->setChecked(m_state.preferences.hidePassword);
+    m_lockSpin->setValue(m_state.preferences.lockMinutes);
 }
 
 void CParamDlg::fill(const PolicyRow::Choices& choices)
@@ -150,6 +190,15 @@ PolicyRow::Choices CParamDlg::choices() const
     choices.failureLimit = m_failureCountEdit->text();
     choices.whenTampered = m_tamperCheckBox->isChecked();
     return choices;
+}
+
+Preferences::Values CParamDlg::preferences() const
+{
+    Preferences::Values values = m_state.preferences;
+    values.clipboardSeconds = m_clipboardSpin->value();
+    values.hidePassword = m_hidePasswordCheckBox->isChecked();
+    values.lockMinutes = m_lockSpin->value();
+    return values;
 }
 
 void CParamDlg::enableRules(bool enabled)
@@ -210,6 +259,6 @@ void CParamDlg::switchVault(bool on)
 
 void CParamDlg::onSave()
 {
-    const SecuritySettings::Outcome outcome = SecuritySettings(m_state).save(choices());
+    const SecuritySettings::Outcome outcome = SecuritySettings(m_state).save(choices(), preferences());
     m_prompter.showMessage(outcome.message, outcome.caption);
 }

@@ -3,15 +3,18 @@
 #include <QDialog>
 
 #include "security/PolicyRow.h"
+#include "state/Preferences.h"
 
 struct AppState;
 class Prompter;
 class QCheckBox;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
-// The security settings dialog "系统设置": shows the policy in memory and saves the four values it
-// sets. Saving does not close it; "返 回" and the close box do.
+// The security settings dialog "系统设置": shows the policy and the preferences in memory and saves
+// them together; the vault box converts the database at once. Saving does not close it; "返 回" and
+// the close box do.
 class CParamDlg final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CParamDlg)
@@ -24,6 +27,7 @@ public:
 private:
     void fill(const PolicyRow::Choices& choices);
     PolicyRow::Choices choices() const;
+    Preferences::Values preferences() const;
     // The master box of the destruction rules enables both rules and the count, or disables them,
     // leaving their marks and text as they are.
     void enableRules(bool enabled);
@@ -40,6 +44,9 @@ private:
     QCheckBox* m_failuresCheckBox;
     QLineEdit* m_failureCountEdit;
     QCheckBox* m_tamperCheckBox;
+    QSpinBox* m_clipboardSpin;
+    QCheckBox* m_hidePasswordCheckBox;
+    QSpinBox* m_lockSpin;
     QCheckBox* m_vaultCheckBox;
     QPushButton* m_saveButton;
     QPushButton* m_closeButton;

@@ -10,11 +10,13 @@
 #include <QRadioButton>
 
 #include "security/ProfileChange.h"
+#include "state/AccountText.h"
 #include "state/AppState.h"
 #include "ui/DialogLayout.h"
 #include "ui/DialogUnits.h"
 #include "ui/Prompter.h"
 #include "ui/Skin.h"
+#include "ui/StrengthMeter.h"
 
 namespace {
 
@@ -87,6 +89,9 @@ CUserDlg::CUserDlg(AppState& state, Prompter& prompter, QWidget* parent)
     addRow(QStringLiteral("性别:"), nullptr, genders);
     addRow(QStringLiteral("原密码:"), m_oldPasswordEdit, nullptr);
     addRow(QStringLiteral("新密码:"), m_newPasswordEdit, nullptr);
+    auto* strength = new StrengthMeter(group);
+    strength->setObjectName(QStringLiteral("strengthMeter"));
+    form->addWidget(strength, row++, 1);
     addRow(QStringLiteral("确认新密码:"), m_confirmEdit, nullptr);
     form->setColumnMinimumWidth(1, du.x(120));
 
@@ -98,6 +103,13 @@ CUserDlg::CUserDlg(AppState& state, Prompter& prompter, QWidget* parent)
 
     connect(m_applyButton, &QPushButton::clicked, this, &CUserDlg::onApply);
     connect(m_closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    const auto estimate = [this, strength] {
+        strength->setUserWords({m_userNameEdit->text()});
+        // The password is stored, and later compared, without the characters the account texts drop.
+        strength->setPassword(AccountText::StripUnsafe(m_newPasswordEdit->text()));
+    };
+    connect(m_userNameEdit, &QLineEdit::textChanged, strength, estimate);
+    connect(m_newPasswordEdit, &QLineEdit::textChanged, strength, estimate);
     m_oldPasswordEdit->setFocus();
 }
 

@@ -45,6 +45,18 @@ std::optional<QString> SecuritySettings::check(const PolicyRow::Choices& choices
 
 SecuritySettings::Outcome SecuritySettings::save(const PolicyRow::Choices& choices)
 {
+    return saveWith(choices, nullptr);
+}
+
+SecuritySettings::Outcome SecuritySettings::save(const PolicyRow::Choices& choices,
+                                                 const Preferences::Values& preferences)
+{
+    return saveWith(choices, &preferences);
+}
+
+SecuritySettings::Outcome SecuritySettings::saveWith(const PolicyRow::Choices& choices,
+                                                     const Preferences::Values* preferences)
+{
     const QString& caption = SharedTexts::kAppCaption;
     if (const std::optional<QString> refusal = check(choices))
         return {Result::Refused, *refusal, caption};
@@ -65,6 +77,8 @@ SecuritySettings::Outcome SecuritySettings::save(const PolicyRow::Choices& choic
         row.moveFirst();
         PolicyRow::write(row, policy, m_state.systemKey);
         row.update();
+        if (preferences)
+            Preferences::write(db, *preferences);
         transaction.commit();
     } catch (const DbError&) {
         CDbConnection::CloseRecordset(row);
@@ -72,5 +86,7 @@ SecuritySettings::Outcome SecuritySettings::save(const PolicyRow::Choices& choic
     }
     CDbConnection::CloseRecordset(row);
     m_state.settings = policy;
+    if (preferences)
+        m_state.preferences = Preferences::bounded(*preferences);
     return {Result::Saved, kSavedText, caption};
 }

@@ -5,12 +5,13 @@
 #include <optional>
 
 #include "security/PolicyRow.h"
+#include "state/Preferences.h"
 
 struct AppState;
 
 // The save of the security settings dialog: the four policy values the dialog sets, written into the
-// policy row in one transaction. The policy in memory changes only once the row has been written, so
-// the program never runs on a policy that is not stored.
+// policy row, and the preferences beside it, in one transaction. Policy and preferences in memory
+// change only once they have been written, so the program never runs on choices that are not stored.
 class SecuritySettings final {
 public:
     enum class Result {
@@ -36,6 +37,7 @@ public:
     static std::optional<QString> check(const PolicyRow::Choices& choices);
 
     Outcome save(const PolicyRow::Choices& choices);
+    Outcome save(const PolicyRow::Choices& choices, const Preferences::Values& preferences);
 
     static inline const QString kSavedText = QStringLiteral("保存安全设置成功");
     static inline const QString kNotOpenedText = QStringLiteral("保存安全设置失败！");
@@ -49,5 +51,7 @@ public:
     static constexpr int kMaxDigits = 4;
 
 private:
+    Outcome saveWith(const PolicyRow::Choices& choices, const Preferences::Values* preferences);
+
     AppState& m_state;
 };

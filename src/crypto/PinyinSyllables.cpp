@@ -1,0 +1,72 @@
+#include "crypto/PinyinSyllables.h"
+
+#include <array>
+
+namespace PinyinSyllables {
+
+namespace {
+
+// By initial consonant, in the order of the pinyin table.
+constexpr auto kSyllables = std::to_array<std::string_view>({
+    "a",     "o",      "e",    "ai",     "ei",    "ao",    "ou",    "an",    "en",     "ang",   "eng",   "er",
+    "yi",    "ya",     "ye",   "yao",    "you",   "yan",   "yin",   "yang",  "ying",   "yong",  "yu",    "yue",
+    "yuan",  "yun",    "wu",   "wa",     "wo",    "wai",   "wei",   "wan",   "wen",    "wang",  "weng",  "ba",
+    "bo",    "bai",    "bei",  "bao",    "ban",   "ben",   "bang",  "beng",  "bi",     "bie",   "biao",  "bian",
+    "bin",   "bing",   "bu",   "pa",     "po",    "pai",   "pei",   "pao",   "pou",    "pan",   "pen",   "pang",
+    "peng",  "pi",     "pie",  "piao",   "pian",  "pin",   "ping",  "pu",    "ma",     "mo",    "me",    "mai",
+    "mei",   "mao",    "mou",  "man",    "men",   "mang",  "meng",  "mi",    "mie",    "miao",  "miu",   "mian",
+    "min",   "ming",   "mu",   "fa",     "fo",    "fei",   "fou",   "fan",   "fen",    "fang",  "feng",  "fu",
+    "da",    "de",     "dai",  "dei",    "dao",   "dou",   "dan",   "den",   "dang",   "deng",  "dong",  "di",
+    "dia",   "die",    "diao", "diu",    "dian",  "ding",  "du",    "duo",   "dui",    "duan",  "dun",   "ta",
+    "te",    "tai",    "tao",  "tou",    "tan",   "tang",  "teng",  "tong",  "ti",     "tie",   "tiao",  "tian",
+    "ting",  "tu",     "tuo",  "tui",    "tuan",  "tun",   "na",    "ne",    "nai",    "nei",   "nao",   "nou",
+    "nan",   "nen",    "nang", "neng",   "nong",  "ni",    "nie",   "niao",  "niu",    "nian",  "nin",   "niang",
+    "ning",  "nu",     "nuo",  "nuan",   "la",    "le",    "lai",   "lei",   "lao",    "lou",   "lan",   "lang",
+    "leng",  "long",   "li",   "lia",    "lie",   "liao",  "liu",   "lian",  "lin",    "liang", "ling",  "lu",
+    "luo",   "luan",   "lun",  "ga",     "ge",    "gai",   "gei",   "gao",   "gou",    "gan",   "gen",   "gang",
+    "geng",  "gong",   "gu",   "gua",    "guo",   "guai",  "gui",   "guan",  "gun",    "guang", "ka",    "ke",
+    "kai",   "kei",    "kao",  "kou",    "kan",   "ken",   "kang",  "keng",  "kong",   "ku",    "kua",   "kuo",
+    "kuai",  "kui",    "kuan", "kun",    "kuang", "ha",    "he",    "hai",   "hei",    "hao",   "hou",   "han",
+    "hen",   "hang",   "heng", "hong",   "hu",    "hua",   "huo",   "huai",  "hui",    "huan",  "hun",   "huang",
+    "ji",    "jia",    "jie",  "jiao",   "jiu",   "jian",  "jin",   "jiang", "jing",   "jiong", "ju",    "jue",
+    "juan",  "jun",    "qi",   "qia",    "qie",   "qiao",  "qiu",   "qian",  "qin",    "qiang", "qing",  "qiong",
+    "qu",    "que",    "quan", "qun",    "xi",    "xia",   "xie",   "xiao",  "xiu",    "xian",  "xin",   "xiang",
+    "xing",  "xiong",  "xu",   "xue",    "xuan",  "xun",   "zha",   "zhe",   "zhi",    "zhai",  "zhei",  "zhao",
+    "zhou",  "zhan",   "zhen", "zhang",  "zheng", "zhong", "zhu",   "zhua",  "zhuo",   "zhuai", "zhui",  "zhuan",
+    "zhun",  "zhuang", "cha",  "che",    "chi",   "chai",  "chao",  "chou",  "chan",   "chen",  "chang", "cheng",
+    "chong", "chu",    "chua", "chuo",   "chuai", "chui",  "chuan", "chun",  "chuang", "sha",   "she",   "shi",
+    "shai",  "shei",   "shao", "shou",   "shan",  "shen",  "shang", "sheng", "shu",    "shua",  "shuo",  "shuai",
+    "shui",  "shuan",  "shun", "shuang", "re",    "ri",    "rao",   "rou",   "ran",    "ren",   "rang",  "reng",
+    "rong",  "ru",     "ruo",  "rui",    "ruan",  "run",   "za",    "ze",    "zi",     "zai",   "zei",   "zao",
+    "zou",   "zan",    "zen",  "zang",   "zeng",  "zong",  "zu",    "zuo",   "zui",    "zuan",  "zun",   "ca",
+    "ce",    "ci",     "cai",  "cao",    "cou",   "can",   "cen",   "cang",  "ceng",   "cong",  "cu",    "cuo",
+    "cui",   "cuan",   "cun",  "sa",     "se",    "si",    "sai",   "sao",   "sou",    "san",   "sen",   "sang",
+    "seng",  "song",   "su",   "suo",    "sui",   "suan",  "sun",
+});
+
+// A word listed twice would be drawn twice as often and make every passphrase weaker than its count
+// of words says.
+constexpr bool eachOnceInLowerCase()
+{
+    for (std::size_t i = 0; i < kSyllables.size(); ++i) {
+        for (const char c : kSyllables[i]) {
+            if (c < 'a' || c > 'z')
+                return false;
+        }
+        for (std::size_t j = i + 1; j < kSyllables.size(); ++j) {
+            if (kSyllables[i] == kSyllables[j])
+                return false;
+        }
+    }
+    return true;
+}
+static_assert(eachOnceInLowerCase());
+
+} // namespace
+
+std::span<const std::string_view> all()
+{
+    return kSyllables;
+}
+
+} // namespace PinyinSyllables
