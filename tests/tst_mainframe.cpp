@@ -178,7 +178,8 @@ private slots:
         };
         QCOMPARE(entries(menu("startMenu")->actions(), false),
                  QStringList({"首页", "文档管理(&F)", "日记本(&D)", "密码箱(&P)", "-", ">导出", "打印…", "打印预览…",
-                              "-", "退出(&X)"}));
+                              "-", "锁定(&L)", "退出(&X)"}));
+        QCOMPARE(action(frame, 6156)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
         QCOMPARE(entries(menu("exportMenu")->actions(), true), QStringList({"action6150", "action6151", "action6152"}));
         QCOMPARE(action(frame, 6153)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_P));
         QCOMPARE(entries(menu("editMenu")->actions(), false),

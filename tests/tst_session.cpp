@@ -62,6 +62,26 @@ private slots:
             frame->commandAction(CMainFrame::Command::DairyModule)->trigger();
             QCOMPARE(app.state().currentModule, ModuleKind::Dairy);
 
+            // 锁定: the window and the keys go, and the login that follows obeys the failure count.
+            {
+                ModalDriver locked;
+                bool wiped = false;
+                locked.expect("CLogin", [&](QWidget*) {
+                    // The plain format opens without the password, so only a vault's database is closed here.
+                    wiped = !app.mainFrame() && app.state().user.dataKey.isEmpty() &&
+                            app.state().user.password.isEmpty() && !app.state().databaseKey.isVault();
+                });
+                SessionScript::expectLogin(locked, kName, QStringLiteral("wrong-0"), clock);
+                SessionScript::expectLogin(locked, kName, kPassword, clock);
+                frame->commandAction(CMainFrame::Command::Lock)->trigger();
+                QTRY_VERIFY_WITH_TIMEOUT(locked.finished(), ModalDriver::kGiveUpMs);
+                QVERIFY(wiped);
+                QCOMPARE(prompter.lastMessage(), QStringLiteral("您输入密码第1次错误!"));
+            }
+            frame = app.mainFrame();
+            QVERIFY(frame && frame->isVisible());
+            QCOMPARE(app.state().user.dataKey.isEmpty(), false);
+
             prompter.confirmAnswers = {false};
             frame->close();
             QVERIFY(frame->isVisible()); // 取消 keeps the program running
@@ -70,7 +90,7 @@ private slots:
             clock.advanceMs(60 * 1000);
             frame->close();
             QVERIFY(!frame->isVisible());
-            QCOMPARE(lastLogout(), QStringLiteral("2026-12-08 09:01:02"));
+            QCOMPARE(lastLogout(), QStringLiteral("2026-12-08 09:01:06")); // four logins past the interval
             QVERIFY(WindowStateFile::read().width >= 500);
             app.ExitInstance();
         }

@@ -417,6 +417,8 @@ private slots:
     void vaultFollowsTheLoginPassword()
     {
         TempWorkDir work;
+        // The login takes the single-instance lock: one of this test's own, not that of a test beside it.
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(work.path()));
         const auto run = Run::loggedIn();
         AppState& state = run->state;
         const QList<FieldValue> account = run->stored("tb_User", kAccountColumns);

@@ -232,6 +232,9 @@ void CMainFrame::createActions()
     exit->setIconText(QStringLiteral("退出系统"));
     exit->setIcon(icon(QStringLiteral("nav-exit")));
     connect(exit, &QAction::triggered, this, [this] { close(); });
+    QAction* lock = addCommand(Command::Lock, QStringLiteral("锁定(&L)"), QStringLiteral("清除内存中的密钥，重新登录后才能继续"));
+    lock->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    connect(lock, &QAction::triggered, this, &CMainFrame::lockRequested);
 
     // The edit commands go to the pane that carries them: the folder and order commands to the
     // tree pane, the save to the editor.
@@ -365,6 +368,7 @@ void CMainFrame::createMenus()
     start->addAction(commandAction(Command::Print));
     start->addAction(commandAction(Command::PrintPreview));
     start->addSeparator();
+    start->addAction(commandAction(Command::Lock));
     start->addAction(commandAction(Command::Exit));
 
     QMenu* edit = newMenu(menuBar()->addMenu(QStringLiteral("编辑(&M)")), QStringLiteral("editMenu"));
@@ -725,6 +729,15 @@ void CMainFrame::openFileCipherDialog()
 {
     CEnDeCrypt dialog(m_state, m_prompter, this);
     dialog.exec();
+}
+
+bool CMainFrame::saveForLock()
+{
+    for (ModuleKind module : kAllModules) {
+        if (m_tivView->hasUnsavedChanges(module) && !m_tivView->saveRecord(module))
+            return false;
+    }
+    return true;
 }
 
 void CMainFrame::openSettingsDialog()

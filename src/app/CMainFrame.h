@@ -59,6 +59,7 @@ public:
         Print = 6153,
         PrintPreview = 6154,
         Backup = 6155,
+        Lock = 6156,
         About = 57664,
         Exit = 57665,
         HelpTopics = 57667,
@@ -94,6 +95,14 @@ signals:
     // restores (BackupRestore::restore) and logs in again; a receiver that deletes this window connects
     // queued.
     void restoreRequested(const QString& backup);
+    // "锁定": the receiver ends the session once saveForLock() has kept every change, and shows the
+    // login; it connects queued.
+    void lockRequested();
+
+public:
+    // Saves the changes of every module's form before a lock takes the window down; false when a save
+    // was refused (the user was told why), and the window stays.
+    bool saveForLock();
 
 public slots:
     // Writes the message pane of the status bar, where the panes report their outcomes.

@@ -11,8 +11,10 @@
 #include "state/WindowStateFile.h"
 
 CTivApp::CTivApp(const Clock& clock, RandomLetters& letters, Prompter* prompter, QObject* parent)
-    : QObject(parent), m_state(clock, letters), m_prompter(prompter ? *prompter : m_widgetPrompter)
+    : QObject(parent), m_state(clock, letters), m_prompter(prompter ? *prompter : m_widgetPrompter),
+      m_idleLock([this] { return m_state.preferences.lockMinutes; })
 {
+    connect(&m_idleLock, &IdleLock::idle, this, &CTivApp::lockSession);
 }
 
 CTivApp::~CTivApp()
@@ -68,6 +70,8 @@ bool CTivApp::startSession(Startup::EarlyOpen early)
     m_frame = std::make_unique<CMainFrame>(m_state, m_prompter);
     // Queued: the restore takes the window down, and the signal comes from inside it.
     connect(m_frame.get(), &CMainFrame::restoreRequested, this, &CTivApp::restoreBackup, Qt::QueuedConnection);
+    connect(m_frame.get(), &CMainFrame::lockRequested, this, &CTivApp::lockSession, Qt::QueuedConnection);
+    m_idleLock.start();
     m_widgetPrompter.setParent(m_frame.get());
     m_frame->show();
     m_frame->repaint();
@@ -78,17 +82,43 @@ void CTivApp::restoreBackup(const QString& backup)
 {
     // The session ends as it does at exit, but the program goes on: the restored database starts a new
     // one at the login, with the name and password it holds.
+    restartSession([&] {
+        const BackupRestore::Result result =
+            BackupRestore::restore(backup, m_state.databaseKey, m_state.clock.now());
+        m_prompter.showMessage(result.message, BackupDialog::kTitle);
+    });
+}
+
+void CTivApp::lockSession()
+{
+    // A dialog the user left open holds its own loop inside the window: the lock waits for the next
+    // idle time after it.
+    if (QApplication::activeModalWidget()) {
+        m_idleLock.start();
+        return;
+    }
+    // Nothing typed is lost: the forms' changes are saved first, encrypted as every record is.
+    if (!m_frame || !m_frame->saveForLock()) {
+        m_idleLock.start();
+        return;
+    }
+    restartSession([] {});
+}
+
+void CTivApp::restartSession(const std::function<void()>& betweenSessions)
+{
+    m_idleLock.stop();
     const bool quitOnClose = QApplication::quitOnLastWindowClosed();
     QApplication::setQuitOnLastWindowClosed(false);
     m_widgetPrompter.setParent(nullptr);
+    // The window goes with everything it showed and the custom keys it held; the clipboard forgets
+    // what it copied.
     m_frame.reset();
     if (m_backup.valid())
         m_backup.wait();
     m_state.closeConnections();
-    const BackupRestore::Result result =
-        BackupRestore::restore(backup, m_state.databaseKey, m_state.clock.now());
-    m_prompter.showMessage(result.message, BackupDialog::kTitle);
-    m_lock.release();
+    betweenSessions();
+    // The keys, the password and the account go; a vault stays closed until its password is typed again.
     m_state.resetSession();
     const bool started = startSession();
     QApplication::setQuitOnLastWindowClosed(quitOnClose);
@@ -101,6 +131,7 @@ int CTivApp::ExitInstance()
     if (m_exited)
         return 0;
     m_exited = true;
+    m_idleLock.stop();
     m_widgetPrompter.setParent(nullptr);
     m_frame.reset();
     // A self-destruct deletes the backups too, so the copy must be complete before.

@@ -2,10 +2,12 @@
 
 #include <QObject>
 
+#include <functional>
 #include <future>
 #include <memory>
 
 #include "app/DatedBackup.h"
+#include "app/IdleLock.h"
 #include "app/InstanceLock.h"
 #include "app/Startup.h"
 #include "state/AppState.h"
@@ -44,6 +46,9 @@ private:
     bool startSession(Startup::EarlyOpen early = {});
     // Ends the session, puts the backup in the database's place and starts a new session at the login.
     void restoreBackup(const QString& backup);
+    // "锁定", or the idle time ran out: the session ends with its keys and starts again at the login.
+    void lockSession();
+    void restartSession(const std::function<void()>& betweenSessions);
 
     AppState m_state;
     InstanceLock m_lock;
@@ -51,6 +56,7 @@ private:
     Prompter& m_prompter;
     std::unique_ptr<CMainFrame> m_frame;
     std::future<DatedBackup::Result> m_backup;
+    IdleLock m_idleLock;
     bool m_startRefused = false;
     bool m_exited = false;
 };

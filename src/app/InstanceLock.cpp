@@ -50,6 +50,9 @@ QString InstanceLock::lockPath()
 
 InstanceLock::Result InstanceLock::acquire()
 {
+    // A new session of this run (after a lock or a restore) keeps the lock it holds.
+    if (isHeld())
+        return Result::Acquired;
     if (isHeld())
         return Result::Acquired;
     const QString path = lockPath();
