@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <deque>
+#include <set>
 
 #include "crypto/PasswordGenerator.h"
 #include "crypto/PasswordStrength.h"
@@ -94,6 +95,12 @@ private slots:
         }
         QCOMPARE(PasswordGenerator::passphrase(5, random, QStringLiteral(" ")).count(u' '), 4);
         QVERIFY(list.size() > 400); // the bits each word is worth rest on it
+        // A word listed twice would be drawn twice as often and weaken every passphrase.
+        const std::set<std::string_view> distinct(list.begin(), list.end());
+        QCOMPARE(distinct.size(), list.size());
+        QVERIFY(std::all_of(list.begin(), list.end(), [](std::string_view word) {
+            return !word.empty() && std::all_of(word.begin(), word.end(), [](char c) { return c >= 'a' && c <= 'z'; });
+        }));
         QCOMPARE(PasswordGenerator::passphraseBits(7), 7 * std::log2(double(list.size())));
     }
 

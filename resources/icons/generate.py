@@ -199,6 +199,7 @@ NAV = {
       f'<rect x="-1.6" y="-8" width="3.2" height="11" fill="{GOLD}" {STROKE}/>\n'
       f'<path d="M-1.6 3 L0 6.5 L1.6 3 z" fill="{PAPER}" {STROKE}/>\n'
       f'<rect x="-1.6" y="-9.5" width="3.2" height="1.5" fill="{RED}" {STROKE}/>\n</g>\n',
+    "nav-lock": padlock(8, 11, 14, 12),
     "nav-exit": f'<rect x="4.5" y="1.5" width="13" height="22" fill="{PAPER2}" {STROKE}/>\n'
     + f'<path d="M4.5 1.5 L12.5 4 V23.5 L4.5 23.5 z" fill="{BLUE}" {STROKE}/>\n'
     + f'<circle cx="10.5" cy="13" r="0.9" fill="{GOLD}"/>\n'

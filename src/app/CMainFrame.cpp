@@ -234,6 +234,8 @@ void CMainFrame::createActions()
     connect(exit, &QAction::triggered, this, [this] { close(); });
     QAction* lock = addCommand(Command::Lock, QStringLiteral("锁定(&L)"), QStringLiteral("清除内存中的密钥，重新登录后才能继续"));
     lock->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    lock->setIconText(QStringLiteral("锁定"));
+    lock->setIcon(icon(QStringLiteral("nav-lock")));
     connect(lock, &QAction::triggered, this, &CMainFrame::lockRequested);
 
     // The edit commands go to the pane that carries them: the folder and order commands to the
@@ -409,8 +411,9 @@ void CMainFrame::createToolBars()
     m_navigationBar->setIconSize(kNavigationImage);
     m_navigationBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_navigationBar->setWhatsThis(QStringLiteral("导航栏：切换模块、打开工具和退出程序。可拖动到窗口的任意一边。"));
-    const std::array<Command, 6> navigation = {Command::FileModule, Command::DairyModule, Command::PwdModule,
-                                               Command::FileCipher, Command::Profile,     Command::Exit};
+    const std::array<Command, 7> navigation = {Command::FileModule, Command::DairyModule, Command::PwdModule,
+                                               Command::FileCipher, Command::Profile,     Command::Lock,
+                                               Command::Exit};
     for (Command command : navigation) {
         if (command == Command::FileCipher || command == Command::Exit)
             m_navigationBar->addSeparator();

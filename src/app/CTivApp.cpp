@@ -1,6 +1,8 @@
 #include "app/CTivApp.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QFileInfo>
 
 #include "app/BackupDialog.h"
 #include "app/BackupRestore.h"
@@ -15,6 +17,23 @@ CTivApp::CTivApp(const Clock& clock, RandomLetters& letters, Prompter* prompter,
       m_idleLock([this] { return m_state.preferences.lockMinutes; })
 {
     connect(&m_idleLock, &IdleLock::idle, this, &CTivApp::lockSession);
+    // Where the desktop reports its screen lock or a suspend, the program locks with it. Only a bus that
+    // is there is asked: without one (a bare X server, the tests) nothing would try to start one.
+    if (qEnvironmentVariableIsSet("DBUS_SESSION_BUS_ADDRESS"))
+        QDBusConnection::sessionBus().connect(QString(), QStringLiteral("/org/freedesktop/ScreenSaver"),
+                                              QStringLiteral("org.freedesktop.ScreenSaver"),
+                                              QStringLiteral("ActiveChanged"), this, SLOT(desktopLocking(bool)));
+    if (QFileInfo::exists(QStringLiteral("/run/dbus/system_bus_socket")))
+        QDBusConnection::systemBus().connect(QStringLiteral("org.freedesktop.login1"),
+                                             QStringLiteral("/org/freedesktop/login1"),
+                                             QStringLiteral("org.freedesktop.login1.Manager"),
+                                             QStringLiteral("PrepareForSleep"), this, SLOT(desktopLocking(bool)));
+}
+
+void CTivApp::desktopLocking(bool locking)
+{
+    if (locking && m_frame)
+        QMetaObject::invokeMethod(this, &CTivApp::lockSession, Qt::QueuedConnection);
 }
 
 CTivApp::~CTivApp()

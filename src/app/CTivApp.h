@@ -41,6 +41,10 @@ public:
     AppState& state() { return m_state; }
     CMainFrame* mainFrame() const { return m_frame.get(); }
 
+private slots:
+    // The desktop's screen saver became active, or the machine is about to sleep.
+    void desktopLocking(bool locking);
+
 private:
     // The login up to the main window; InitInstance's, and again after a restore.
     bool startSession(Startup::EarlyOpen early = {});

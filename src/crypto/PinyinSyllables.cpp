@@ -44,24 +44,6 @@ constexpr auto kSyllables = std::to_array<std::string_view>({
     "seng",  "song",   "su",   "suo",    "sui",   "suan",  "sun",
 });
 
-// A word listed twice would be drawn twice as often and make every passphrase weaker than its count
-// of words says.
-constexpr bool eachOnceInLowerCase()
-{
-    for (std::size_t i = 0; i < kSyllables.size(); ++i) {
-        for (const char c : kSyllables[i]) {
-            if (c < 'a' || c > 'z')
-                return false;
-        }
-        for (std::size_t j = i + 1; j < kSyllables.size(); ++j) {
-            if (kSyllables[i] == kSyllables[j])
-                return false;
-        }
-    }
-    return true;
-}
-static_assert(eachOnceInLowerCase());
-
 } // namespace
 
 std::span<const std::string_view> all()
