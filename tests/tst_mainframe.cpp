@@ -197,8 +197,7 @@ private slots:
 
         const auto* navigation = frame.findChild<QToolBar*>(QStringLiteral("navigationBar"));
         QCOMPARE(entries(navigation->actions(), true), QStringList({"action6132", "action6133", "action6134", "-",
-                                                                    "action6146", "action6145", "action6156", "-",
-                                                                    "action57665"}));
+                                                                    "action6146", "action6145", "-", "action57665"}));
         QStringList labels;
         for (QAction* entry : navigation->actions()) {
             if (entry->isSeparator())
@@ -206,7 +205,7 @@ private slots:
             labels << entry->iconText();
             QCOMPARE(navigation->widgetForAction(entry)->size(), QSize(82, 50));
         }
-        QCOMPARE(labels, QStringList({"文档管理", "日记本", "密码箱", "加密解密", "资料修改", "锁定", "退出系统"}));
+        QCOMPARE(labels, QStringList({"文档管理", "日记本", "密码箱", "加密解密", "资料修改", "退出系统"}));
         QVERIFY(navigation->isMovable());
         QCOMPARE(navigation->allowedAreas(), Qt::AllToolBarAreas);
 

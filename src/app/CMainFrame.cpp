@@ -411,9 +411,9 @@ void CMainFrame::createToolBars()
     m_navigationBar->setIconSize(kNavigationImage);
     m_navigationBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_navigationBar->setWhatsThis(QStringLiteral("导航栏：切换模块、打开工具和退出程序。可拖动到窗口的任意一边。"));
-    const std::array<Command, 7> navigation = {Command::FileModule, Command::DairyModule, Command::PwdModule,
-                                               Command::FileCipher, Command::Profile,     Command::Lock,
-                                               Command::Exit};
+    // 锁定 stays in the menu: a seventh button would push 退出系统 off the bar at the default width.
+    const std::array<Command, 6> navigation = {Command::FileModule, Command::DairyModule, Command::PwdModule,
+                                               Command::FileCipher, Command::Profile,     Command::Exit};
     for (Command command : navigation) {
         if (command == Command::FileCipher || command == Command::Exit)
             m_navigationBar->addSeparator();
