@@ -57,10 +57,7 @@ VaultOpen openVault(AppState& state, InstanceLock& lock, Prompter& prompter, con
         return outcome == Vault::Outcome::WrongPassword ? VaultOpen::Stay : VaultOpen::Refused;
     }
     state.databaseKey = DatabaseKey(std::move(key));
-    bool opened = state.mainConnection.ShareConnection(opening);
-    for (ModuleKind module : kAllModules)
-        opened = opened && state.moduleConnection(module).ShareConnection(state.mainConnection);
-    if (!opened) {
+    if (!state.mainConnection.ShareConnection(opening) || !state.shareModuleConnections()) {
         prompter.showMessage(CDbConnection::kOpenFailedText, SharedTexts::kAppCaption);
         return VaultOpen::Refused;
     }
@@ -95,10 +92,9 @@ bool openConnections(AppState& state, Prompter& prompter, EarlyOpen early)
     // The first connection that fails ends start-up; the others are not attempted. The module
     // connections share the main connection's keyed handle, so the key is derived once.
     const std::unique_ptr<CDbConnection> opening = early.valid() ? early.get() : nullptr;
-    bool opened = opening ? state.mainConnection.ShareConnection(*opening)
-                          : state.mainConnection.OpenConnection(Schema::kConnectionString);
-    for (ModuleKind module : kAllModules)
-        opened = opened && state.moduleConnection(module).ShareConnection(state.mainConnection);
+    const bool opened = (opening ? state.mainConnection.ShareConnection(*opening)
+                                 : state.mainConnection.OpenConnection(Schema::kConnectionString)) &&
+                        state.shareModuleConnections();
     if (!opened) {
         const DbError::Cause cause = (opening ? *opening : state.mainConnection).lastFailure();
         prompter.showMessage(SharedTexts::faultText(cause, CDbConnection::kOpenFailedText), SharedTexts::kAppCaption);

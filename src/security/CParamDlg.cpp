@@ -208,6 +208,13 @@ void CParamDlg::enableRules(bool enabled)
     m_tamperCheckBox->setEnabled(enabled);
 }
 
+VaultMode::Runner CParamDlg::busyRunner(const QString& text)
+{
+    return [this, text](const VaultMode::Work& work) {
+        return static_cast<Vault::Outcome>(BusyWork::run(this, text, [&] { return static_cast<int>(work()); }));
+    };
+}
+
 void CParamDlg::switchVault(bool on)
 {
     // The box shows the database as it is until a conversion has changed it.
@@ -220,10 +227,8 @@ void CParamDlg::switchVault(bool on)
                                                    QLineEdit::Password, QString(), &typed);
     if (!typed)
         return;
-    const VaultMode::Runner busy = [this, on](const VaultMode::Work& work) {
-        const QString text = on ? QStringLiteral("正在把数据库转换为保险库…") : QStringLiteral("正在把数据库转换为普通格式…");
-        return static_cast<Vault::Outcome>(BusyWork::run(this, text, [&] { return static_cast<int>(work()); }));
-    };
+    const VaultMode::Runner busy =
+        busyRunner(on ? QStringLiteral("正在把数据库转换为保险库…") : QStringLiteral("正在把数据库转换为普通格式…"));
     const VaultMode::Outcome outcome =
         on ? VaultMode::turnOn(m_state, password, busy) : VaultMode::turnOff(m_state, password, busy);
     m_vaultCheckBox->setChecked(m_state.databaseKey.isVault());
@@ -242,10 +247,8 @@ void CParamDlg::switchVault(bool on)
     ask.addButton(QStringLiteral("保留"), QMessageBox::RejectRole);
     ask.exec();
     if (ask.clickedButton() == convert) {
-        const int converted = VaultMode::convertBackups(plain, m_state.databaseKey, [this](const VaultMode::Work& work) {
-            return static_cast<Vault::Outcome>(
-                BusyWork::run(this, QStringLiteral("正在转换备份…"), [&] { return static_cast<int>(work()); }));
-        });
+        const int converted =
+            VaultMode::convertBackups(plain, m_state.databaseKey, busyRunner(QStringLiteral("正在转换备份…")));
         m_prompter.showMessage(QStringLiteral("已转换 %1 个备份，共 %2 个。").arg(converted).arg(plain.size()),
                                VaultMode::kChoiceText);
     } else if (ask.clickedButton() == remove) {

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 #include "security/PolicyRow.h"
+#include "security/VaultMode.h"
 #include "state/Preferences.h"
 
 struct AppState;
@@ -34,6 +35,8 @@ private:
     void onSave();
     // Turns the vault on or off after the explanation, the password typed again and the conversion.
     void switchVault(bool on);
+    // Runs a conversion behind the busy indicator with the text.
+    VaultMode::Runner busyRunner(const QString& text);
 
     AppState& m_state;
     Prompter& m_prompter;

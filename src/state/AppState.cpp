@@ -13,7 +13,12 @@ void AppState::closeConnections()
 bool AppState::reopenConnections()
 {
     ++databaseGeneration;
-    bool opened = databaseKey.open(mainConnection, Schema::databasePath());
+    return databaseKey.open(mainConnection, Schema::databasePath()) && shareModuleConnections();
+}
+
+bool AppState::shareModuleConnections()
+{
+    bool opened = mainConnection.handle() != nullptr;
     for (CDbConnection& connection : moduleConnections)
         opened = opened && connection.ShareConnection(mainConnection);
     return opened;

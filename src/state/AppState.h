@@ -55,6 +55,9 @@ struct AppState {
     // The main and module connections, closed for a conversion and opened again with databaseKey after it.
     void closeConnections();
     bool reopenConnections();
+    // The module connections opened on the main connection's keyed handle: the key is derived once.
+    // False when the main connection is not open.
+    bool shareModuleConnections();
     // What a session learnt (the account, the policy, the key, the selections) forgotten, for a new
     // session on another database file; the keys are wiped.
     void resetSession();
